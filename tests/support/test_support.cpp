@@ -1,0 +1,68 @@
+#include "test_support.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace vn::test {
+
+ProcessResult runProcess(const QString& program, const QStringList& args, const QByteArray& input, int timeoutMs)
+{
+    ProcessResult result;
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForStarted(10000))
+        return result;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.exitCode = -2;
+    } else {
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -3;
+    }
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+ProcessResult runPython(const QString& script, const QStringList& args)
+{
+    return runProcess(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), script} + args);
+}
+
+bool haveProgram(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QString cliPath()
+{
+    return QStringLiteral(VORNELIC_BIN_DIR "/vornelic-cli");
+}
+
+uint64_t SplitMix::next()
+{
+    uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+} // namespace vn::test

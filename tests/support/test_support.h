@@ -1,0 +1,39 @@
+#pragma once
+// Shared by every test program: temporary folders, running the outside tools that write and read
+// fixtures, and small file helpers.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace vn::test {
+
+struct ProcessResult {
+    int exitCode = -1; // -1 when the program could not be started
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program to its end (at most timeoutMs) and collects both output streams.
+ProcessResult runProcess(const QString& program, const QStringList& args, const QByteArray& input = {},
+                         int timeoutMs = 120000);
+// Runs a Python snippet with the system interpreter, which has mutagen.
+ProcessResult runPython(const QString& script, const QStringList& args = {});
+// True when the program is on PATH.
+bool haveProgram(const QString& program);
+
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
+
+// The built programs.
+QString cliPath();
+
+// Deterministic pseudo-random bytes for mutation loops.
+struct SplitMix {
+    uint64_t state;
+    uint64_t next();
+    uint32_t below(uint32_t n) { return n ? uint32_t(next() % n) : 0; }
+};
+
+} // namespace vn::test
