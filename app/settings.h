@@ -125,7 +125,7 @@ struct SettingsRow {
 };
 
 // Section headers and keys in the order they are written.
-extern const std::array<SettingsRow, 88> SettingsTable;
+extern const std::array<SettingsRow, 89> SettingsTable;
 
 // The folder that stands for the executable's folder: VORNELIC_HOME when set; else the executable's
 // folder when it holds Vornelic.ini or is writable; else the user's configuration folder.

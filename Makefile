@@ -1,0 +1,37 @@
+# The two set-up commands: `make run` and `make test`. Both install what is missing first.
+BUILD      ?= build
+TEST_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+GENERATOR  := -G Ninja
+
+.PHONY: run test deps build build-test bench clean
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNELIC_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The desktop program when there is a display, else the headless job.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/bin/vornelic; \
+	else \
+	  scripts/headless-demo $(BUILD)/bin; \
+	fi
+
+build-test: deps
+	cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVORNELIC_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+test: build-test
+	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVORNELIC_BENCH=ON -DVORNELIC_TESTS=OFF
+	cmake --build build-bench -j $(JOBS)
+	bench/run-all build-bench
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) build-bench

@@ -1,0 +1,126 @@
+#include "app/comparison_model.h"
+
+#include "media/tag_field.h"
+
+namespace vn {
+
+namespace {
+
+constexpr int LeadingColumns = 3;
+const char* const LeadingNames[LeadingColumns] = {"No", "file name", "tag ver"};
+constexpr int LeadingWidths[LeadingColumns] = {30, 120, 50};
+
+} // namespace
+
+QString comparisonColumnName(int column)
+{
+    if (column < 0 || column >= ComparisonColumnCount)
+        return {};
+    if (column < LeadingColumns)
+        return QString::fromLatin1(LeadingNames[column]);
+    return QString::fromLatin1(TagFieldTable[size_t(column - LeadingColumns)].displayName);
+}
+
+int comparisonColumnWidth(int column)
+{
+    if (column < 0 || column >= ComparisonColumnCount)
+        return 0;
+    if (column < LeadingColumns)
+        return LeadingWidths[column];
+    return TagFieldTable[size_t(column - LeadingColumns)].columnWidth;
+}
+
+void markChangedCells(std::vector<ComparisonRow>& rows)
+{
+    for (size_t r = 0; r < rows.size(); ++r) {
+        ComparisonRow& row = rows[r];
+        row.changed = 0;
+        if (r % 2 == 0)
+            continue;
+        const ComparisonRow& above = rows[r - 1];
+        for (int c = 1; c < ComparisonColumnCount; ++c) {
+            if (row.cells[size_t(c)] != above.cells[size_t(c)])
+                row.changed |= 1u << c;
+        }
+    }
+}
+
+ComparisonModel::ComparisonModel(QObject* parent)
+    : QAbstractTableModel(parent), rowABrush_(rowAColour()), rowBBrush_(rowBColour()), changedBrush_(changedColour())
+{
+}
+
+QColor ComparisonModel::rowAColour() { return QColor(0xFF, 0xFF, 0xFF); }
+QColor ComparisonModel::rowBColour() { return QColor(0xAF, 0xEE, 0xEE); }
+QColor ComparisonModel::changedColour() { return QColor(0xFF, 0xE4, 0xC4); }
+
+int ComparisonModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int ComparisonModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ComparisonColumnCount;
+}
+
+QVariant ComparisonModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= ComparisonColumnCount)
+        return {};
+    const ComparisonRow& row = rows_[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return row.cells[size_t(index.column())];
+    case Qt::BackgroundRole:
+        if (index.row() % 2 == 0)
+            return rowABrush_;
+        return (row.changed >> index.column()) & 1u ? changedBrush_ : rowBBrush_;
+    default:
+        return {};
+    }
+}
+
+QVariant ComparisonModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return comparisonColumnName(section);
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+void ComparisonModel::setRows(std::vector<ComparisonRow> rows)
+{
+    markChangedCells(rows);
+    setRowsWithFlags(std::move(rows));
+}
+
+void ComparisonModel::setRowsWithFlags(std::vector<ComparisonRow> rows)
+{
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void ComparisonModel::clear()
+{
+    if (rows_.empty())
+        return;
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}
+
+QString ComparisonModel::text(int row, int column) const
+{
+    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= ComparisonColumnCount)
+        return {};
+    return rows_[size_t(row)].cells[size_t(column)];
+}
+
+} // namespace vn

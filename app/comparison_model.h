@@ -1,0 +1,59 @@
+#pragma once
+// The comparison list: A rows on even list rows, their B partners on the odd rows below, 24 columns.
+// The compare fills it with plain texts; which B cells differ from A is worked out once when rows
+// arrive, so painting never compares texts.
+
+#include <QAbstractTableModel>
+#include <QBrush>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vn {
+
+inline constexpr int ComparisonColumnCount = 24;
+
+struct ComparisonRow {
+    std::array<QString, ComparisonColumnCount> cells;
+    // Bit c set: column c is painted as changed.
+    uint32_t changed = 0;
+};
+
+// Column headers and widths: "No", "file name", "tag ver", then the tag-field table's rows.
+QString comparisonColumnName(int column);
+int comparisonColumnWidth(int column);
+
+// Marks, on every odd row, the columns other than 0 whose text differs from the row above; even rows
+// and column 0 are never marked.
+void markChangedCells(std::vector<ComparisonRow>& rows);
+
+class ComparisonModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ComparisonModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Replaces the list; the changed flags are recomputed from the texts.
+    void setRows(std::vector<ComparisonRow> rows);
+    // Replaces the list keeping the caller's flags.
+    void setRowsWithFlags(std::vector<ComparisonRow> rows);
+    void clear();
+    const std::vector<ComparisonRow>& rows() const { return rows_; }
+    QString text(int row, int column) const;
+
+    // Cell backgrounds (the list's colours, 0x00BBGGRR values 0xFFFFFF, 0xEEEEAF and 0xC4E4FF).
+    static QColor rowAColour();
+    static QColor rowBColour();
+    static QColor changedColour();
+
+private:
+    std::vector<ComparisonRow> rows_;
+    QBrush rowABrush_, rowBBrush_, changedBrush_;
+};
+
+} // namespace vn

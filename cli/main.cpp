@@ -1,0 +1,107 @@
+// vornelic-cli: the program's work without its window, for scripts, servers and tests.
+#include "cli/cli.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <vector>
+
+namespace vn::cli {
+
+std::vector<Command>& commandTable()
+{
+    static std::vector<Command> table;
+    return table;
+}
+
+bool registerCommand(const Command& command)
+{
+    commandTable().push_back(command);
+    return true;
+}
+
+namespace {
+
+void printHelp()
+{
+    auto commands = commandTable();
+    std::sort(commands.begin(), commands.end(), [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
+    QString text = QStringLiteral(
+        "usage: vornelic-cli [--ini FILE] [--save] COMMAND [ARGS]\n"
+        "Carries the tags of a music collection over to new encodings of the same tracks.\n\n"
+        "Options:\n"
+        "  --ini FILE   read this settings file instead of Vornelic.ini\n"
+        "  --save       write the settings file back after the command\n"
+        "  --verbose    show progress texts on stderr\n"
+        "  --help       this text\n"
+        "  --version    the program's version\n\n"
+        "Commands:\n");
+    for (const Command& c : commands)
+        text += QStringLiteral("  %1 %2\n      %3\n").arg(QLatin1String(c.name), QLatin1String(c.usage), QLatin1String(c.summary));
+    text += QStringLiteral("\nExit codes: 0 success, 1 failure, 2 usage error.\n");
+    printOut(text);
+}
+
+} // namespace
+} // namespace vn::cli
+
+int main(int argc, char* argv[])
+{
+    using namespace vn::cli;
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    if (args.isEmpty() || args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        printHelp();
+        return args.isEmpty() ? ExitUsage : ExitOk;
+    }
+    if (args.contains(QStringLiteral("--version"))) {
+        printOut(QStringLiteral("vornelic-cli " VORNELIC_VERSION "\n"));
+        return ExitOk;
+    }
+
+    Context context;
+    // Global options stand before the command.
+    while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {
+        const QString option = args.takeFirst();
+        if (option == u"--ini") {
+            if (args.isEmpty()) {
+                printErr(QStringLiteral("--ini needs a file name\n"));
+                return ExitUsage;
+            }
+            context.iniPath = args.takeFirst();
+        } else if (option == u"--save") {
+            context.save = true;
+        } else if (option == u"--verbose") {
+            context.feedback.verbose = true;
+        } else {
+            printErr(QStringLiteral("unknown option %1\n").arg(option));
+            return ExitUsage;
+        }
+    }
+    if (args.isEmpty()) {
+        printErr(QStringLiteral("no command given; see vornelic-cli --help\n"));
+        return ExitUsage;
+    }
+    const QString name = args.takeFirst();
+    const Command* command = nullptr;
+    for (const Command& c : commandTable()) {
+        if (name == QLatin1String(c.name))
+            command = &c;
+    }
+    if (!command) {
+        printErr(QStringLiteral("unknown command %1; see vornelic-cli --help\n").arg(name));
+        return ExitUsage;
+    }
+
+    context.settings = vn::defaultSettings(vn::resolveExeDir());
+    if (context.iniPath.isEmpty())
+        context.iniPath = context.settings.IniPath;
+    vn::LoadSettings(context.settings, context.iniPath, context.feedback);
+
+    const int code = command->run(context, args);
+    if (context.save && !vn::SaveSettings(context.settings, context.iniPath)) {
+        printErr(QStringLiteral("could not save %1\n").arg(context.iniPath));
+        return code == ExitOk ? ExitFailure : code;
+    }
+    return code;
+}
