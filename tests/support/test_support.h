@@ -6,6 +6,17 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
+
+// Failures show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& b, std::ostream* os)
+{
+    *os << '"' << b.toStdString() << '"';
+}
 
 namespace vn::test {
 

@@ -1,0 +1,199 @@
+#include "batch/cue_sheet.h"
+#include "support/test_support.h"
+#include "util/text_codec.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using namespace vn;
+using namespace vn::test;
+
+namespace {
+
+struct CueFixture : ::testing::Test {
+    QTemporaryDir dir;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString cue(const QByteArray& text, const QString& name = QStringLiteral("disc.cue"))
+    {
+        writeFile(path(name), text);
+        return path(name);
+    }
+    void image(const QString& name, qint64 bytes)
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(bytes));
+    }
+};
+
+TEST_F(CueFixture, OneTrackWavImage)
+{
+    image(QStringLiteral("disc.wav"), 44 + 1764000);
+    CueSheet sheet;
+    ASSERT_EQ(parseCueSheet(cue("FILE disc.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet), 1);
+    EXPECT_EQ(sheet.trackStarts[0], 0u);
+    EXPECT_EQ(sheet.trackStarts[1], 441000u);
+    EXPECT_EQ(sheet.dataOffset, 44);
+    EXPECT_EQ(sheet.discToc, QByteArray("1+96+384"));
+    EXPECT_EQ(sheet.imagePath, path(QStringLiteral("disc.wav")));
+
+    CueImageEntry entry;
+    entry.cuePath = path(QStringLiteral("disc.cue"));
+    std::vector<uint32_t> sectors{7};
+    ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
+    EXPECT_EQ(entry.trackCount, 1u);
+    EXPECT_EQ(entry.endSector, 750u);
+    EXPECT_EQ(entry.totalSamples, 750u * 588);
+    EXPECT_EQ(entry.firstIndex, 1u);
+    EXPECT_EQ(sectors, (std::vector<uint32_t>{7, 0, 750}));
+}
+
+TEST_F(CueFixture, TimesTitlesAndTheLineGrammar)
+{
+    image(QStringLiteral("my disc.bin"), 2352 * 100000);
+    const QByteArray text = "REM GENRE Pop\n"
+                            "PERFORMER \"The Band\"\n"
+                            "TITLE \"Album One\"\n"
+                            "file \"my disc.bin\" binary\n"
+                            "  TRACK 01 AUDIO\n"
+                            "    TITLE First\n"
+                            "    INDEX 01 00:00:00\n"
+                            "  TRACK 02 AUDIO\n"
+                            "    INDEX 00 01:00:00\n"
+                            "    INDEX 01 01:02:03\n"
+                            "\tTRACK 03 AUDIO\n"           // a tab is not a separator: ignored
+                            "    INDEX 01 05:00:00\n"      // so this moves track 2's start
+                            "    TITLE \"Unclosed title\n"
+                            "    PERFORMER \"\"\n";
+    CueSheet sheet;
+    ASSERT_EQ(parseCueSheet(cue(text), 100, 0, sheet), 2);
+    EXPECT_EQ(sheet.trackStarts[1], 5u * 60 * 75 * 588);
+    EXPECT_EQ(sheet.trackStarts[2], 100000u * 588); // the image's end
+    EXPECT_EQ(sheet.dataOffset, 0);
+    EXPECT_EQ(sheet.sampleRate(), 44100u);
+    EXPECT_EQ(sheet.byteRate(), 176400u);
+    EXPECT_EQ(sheet.titles[0], QStringLiteral("Album One"));
+    EXPECT_EQ(sheet.performers[0], QStringLiteral("The Band"));
+    EXPECT_EQ(sheet.titles[1], QStringLiteral("First"));
+    EXPECT_EQ(sheet.titles[2], QStringLiteral("Unclosed title"));
+    EXPECT_TRUE(sheet.performers[2].isEmpty());
+    EXPECT_TRUE(sheet.titles[3].isNull());
+
+    CueSheet one;
+    image(QStringLiteral("c.bin"), 2352 * 10000);
+    ASSERT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+                                "INDEX 01 01:02:03\n"),
+                            100, 0, one),
+              2);
+    EXPECT_EQ(one.trackStarts[1], 2735964u);
+    CueImageEntry entry;
+    entry.cuePath = path(QStringLiteral("disc.cue"));
+    std::vector<uint32_t> sectors;
+    ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
+    EXPECT_EQ(sectors[1], 4653u);
+}
+
+TEST_F(CueFixture, ErrorCodes)
+{
+    image(QStringLiteral("c.bin"), 2352 * 1000);
+    CueSheet sheet;
+    EXPECT_EQ(parseCueSheet(path(QStringLiteral("none.cue")), 100, 0, sheet), CueCannotOpen);
+    EXPECT_EQ(parseCueSheet(cue("FILE a.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet), CueNoImageFile);
+    EXPECT_EQ(parseCueSheet(cue("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet),
+              CueImageMissing);
+    EXPECT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 100 AUDIO\n"), 100, 0, sheet), CueBadTrackNumber);
+    EXPECT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 00 AUDIO\n"), 100, 0, sheet), CueBadTrackNumber);
+    const QByteArray skipped = "FILE c.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+                               "INDEX 01 00:01:00\nTRACK 04 AUDIO\nINDEX 01 00:03:00\n";
+    EXPECT_EQ(parseCueSheet(cue(skipped), 100, 0, sheet), CueStartsNotIncreasing);
+    EXPECT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 99:00:00\n"), 100, 0, sheet),
+              CueStartsNotIncreasing); // starts past the image's end
+    // Without any INDEX 01: nothing for the main window, an empty entry for the matcher.
+    EXPECT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 01 AUDIO\n"), 100, 0, sheet), 0);
+    CueImageEntry entry;
+    entry.cuePath = path(QStringLiteral("disc.cue"));
+    std::vector<uint32_t> sectors;
+    EXPECT_EQ(parseCueForMatch(entry, sectors), 0);
+    EXPECT_EQ(entry.trackCount, 0u);
+    entry.cuePath = cue("FILE c.bin BINARY\nTRACK 99 AUDIO\n");
+    EXPECT_EQ(parseCueForMatch(entry, sectors), CueBadTrackNumber);
+}
+
+TEST_F(CueFixture, DataTrackEndsTheAudio)
+{
+    image(QStringLiteral("mixed.bin"), 2352 * 60000);
+    const QByteArray text = "FILE mixed.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+                            "INDEX 01 04:00:00\nTRACK 03 MODE1/2352\nTITLE \"Data\"\nINDEX 00 10:00:00\n"
+                            "INDEX 01 10:02:00\n";
+    CueSheet sheet;
+    ASSERT_EQ(parseCueSheet(cue(text), 100, 0, sheet), 2);
+    EXPECT_EQ(sheet.trackStarts[2], 45000u * 588);
+    EXPECT_EQ(sheet.titles[2], QStringLiteral("Data")); // lands on the last audio track
+    EXPECT_EQ(sheet.discToc, QByteArray("2+96+46E6+B05E"));
+    CueImageEntry entry;
+    entry.cuePath = path(QStringLiteral("disc.cue"));
+    std::vector<uint32_t> sectors;
+    ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
+    EXPECT_EQ(entry.endSector, 45000u);
+    EXPECT_EQ(entry.dataTrack, 1u);
+}
+
+TEST_F(CueFixture, SheetsWrittenOnWindows)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("sub"));
+    image(QStringLiteral("sub/Disc Image.WAV"), 44 + 2352 * 100);
+    const QString title = QStringLiteral("日本語のアルバム");
+    // CP932 text, a backslash folder, CRLF line ends, a name differing in case from the file.
+    const QByteArray sjis = "TITLE \"" + encodeText(title, CpShiftJis) + "\"\r\nFILE \"sub\\disc image.wav\" WAVE\r\n"
+                            "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
+    CueSheet sheet;
+    ASSERT_EQ(parseCueSheet(cue(sjis), 100, CpShiftJis, sheet), 1);
+    EXPECT_EQ(sheet.titles[0], title);
+    EXPECT_EQ(sheet.imagePath, path(QStringLiteral("sub/Disc Image.WAV")));
+    EXPECT_EQ(sheet.dataOffset, 44);
+    // UTF-8 with a byte-order mark is UTF-8 whatever the setting says.
+    const QByteArray utf8 = "\xEF\xBB\xBFTITLE \"" + title.toUtf8() + "\"\nFILE \"sub/Disc Image.WAV\" WAVE\n"
+                            "TRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+    ASSERT_EQ(parseCueSheet(cue(utf8), 100, CpWindows1252, sheet), 1);
+    EXPECT_EQ(sheet.titles[0], title);
+}
+
+TEST_F(CueFixture, FindCueSheetsKeepsOnlyGoodSheets)
+{
+    image(QStringLiteral("a.bin"), 2352 * 1000);
+    cue("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n",
+        QStringLiteral("B.CUE"));
+    cue("FILE missing.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", QStringLiteral("a.cue"));
+    cue("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", QStringLiteral("c.cue"));
+    QDir(dir.path()).mkpath(QStringLiteral("deeper.cue"));
+    std::vector<CueImageEntry> entries;
+    std::vector<uint32_t> sectors;
+    EXPECT_EQ(findCueSheets(dir.path(), entries, sectors), 2);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].cuePath.endsWith(QStringLiteral("B.CUE")));
+    EXPECT_EQ(entries[1].firstIndex, 3u);
+    EXPECT_EQ(sectors, (std::vector<uint32_t>{0, 375, 1000, 0, 1000}));
+    EXPECT_EQ(findCueSheets(path(QStringLiteral("nope")), entries, sectors), 2);
+}
+
+TEST_F(CueFixture, GarbageNeverCrashes)
+{
+    image(QStringLiteral("c.bin"), 2352 * 100);
+    SplitMix rng{11};
+    const QByteArray good = "FILE \"c.bin\" BINARY\nTRACK 01 AUDIO\nTITLE \"x\"\nINDEX 01 00:00:00\n"
+                            "TRACK 02 AUDIO\nINDEX 01 00:00:40\n";
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray text = good;
+        for (int m = 0; m < 4; ++m)
+            text[rng.below(uint32_t(text.size()))] = char(rng.next());
+        CueSheet sheet;
+        const int n = parseCueSheet(cue(text), 100, 0, sheet);
+        ASSERT_GE(n, CueStartsNotIncreasing);
+        ASSERT_LE(n, 99);
+        for (int k = 0; k < n; ++k)
+            ASSERT_LT(sheet.trackStarts[size_t(k)], sheet.trackStarts[size_t(k + 1)]);
+    }
+}
+
+} // namespace
