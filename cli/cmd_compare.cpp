@@ -1,0 +1,74 @@
+#include "cli/cli.h"
+#include "media/comparison.h"
+
+namespace vn::cli {
+
+namespace {
+
+// A cell of the TSV: backslash, tab and line breaks escaped so every row stays one line.
+QString tsvCell(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+int runCompare(Context& context, const QStringList& given)
+{
+    QStringList args = given;
+    QString offsetText, error;
+    const bool hasOffset = takeOption(args, QStringLiteral("--offset"), offsetText, error);
+    if (!error.isEmpty() || args.size() != 2)
+        return usageError("compare", error.isEmpty() ? QStringLiteral("compare takes two sides") : error);
+    bool ok = true;
+    const int offset = hasOffset ? offsetText.toInt(&ok) : 0;
+    if (!ok)
+        return usageError("compare", QStringLiteral("--offset takes a whole number"));
+
+    ComparisonState state;
+    state.folderA = args[0];
+    state.folderB = args[1];
+    state.folderBMode = !args[1].endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive);
+    state.trackOffsetB = offset;
+    const int code = compareAB(state, context.settings.ExtPriorityList, context.settings.CP_Cue_Sheet);
+    if (code != CompareOk) {
+        printErr(compareErrorText(code) + QLatin1Char('\n'));
+        return ExitFailure;
+    }
+    QString out;
+    for (int c = 0; c < ListColumnCount; ++c)
+        out += (c ? QStringLiteral("\t") : QString()) + listColumnName(c);
+    out += QLatin1Char('\n');
+    for (const ListRow& row : state.rows) {
+        for (int c = 0; c < ListColumnCount; ++c)
+            out += (c ? QStringLiteral("\t") : QString()) + tsvCell(row[size_t(c)]);
+        out += QLatin1Char('\n');
+    }
+    printOut(out);
+    return ExitOk;
+}
+
+} // namespace
+
+VN_CLI_COMMAND("compare", "A B [--offset N]",
+               "Compare A/B: prints the comparison list as TSV; B is a folder or a .cue file", runCompare);
+
+} // namespace vn::cli
