@@ -120,7 +120,7 @@ ListRow readAndBuildRow(ComparisonState& state, const QString& folder, FileList&
     if (readFileTags(folder, name, file, state.audioBuffer) != ReadTagsOk) {
         file.header = TagHeader{KindUnreadable, 0, 0};
         ListRow cells;
-        cells[0] = QStringLiteral("%1%2").arg(row % 2 ? u'B' : u'A').arg(row / 2 + 1);
+        cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
         cells[1] = name;
         return cells;
     }
@@ -243,7 +243,7 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
 ListRow buildListRow(int row, const QString& fileName, const FileTags& file)
 {
     ListRow cells;
-    cells[0] = QStringLiteral("%1%2").arg(row % 2 ? u'B' : u'A').arg(row / 2 + 1);
+    cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
     cells[1] = fileName;
     cells[2] = tagKindName(file.header.version);
     for (int r = 0; r <= RowCdIdentifier; ++r)
