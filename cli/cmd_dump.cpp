@@ -1,15 +1,25 @@
 #include "cli/cli.h"
+#include "containers/cd_image_properties.h"
 #include "containers/properties.h"
 
 namespace vn::cli {
 
 namespace {
 
-int runDump(Context&, const QStringList& args)
+int runDump(Context& context, const QStringList& args)
 {
     if (args.size() != 1)
         return usageError("dump", QStringLiteral("dump takes one file"));
     QString text, kind;
+    if (args.first().endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive)) {
+        if (dumpCueFile(args.first(), context.settings.CP_Cue_Sheet, text) != 0) {
+            printErr(QStringLiteral("Error : Illegal Cue sheet\n"));
+            return ExitFailure;
+        }
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        printOut(text);
+        return ExitOk;
+    }
     switch (dumpFile(args.first(), text, kind)) {
     case PropertiesOk:
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -29,6 +39,6 @@ int runDump(Context&, const QStringList& args)
 
 } // namespace
 
-VN_CLI_COMMAND("dump", "FILE", "prints the File Properties text of one file", runDump);
+VN_CLI_COMMAND("dump", "FILE", "prints the File Properties text of one file, or of a CD image when FILE is a .cue", runDump);
 
 } // namespace vn::cli
