@@ -22,8 +22,14 @@ FileChooser& fileChooser()
 
 } // namespace
 
-void setFolderChooser(FolderChooser chooser) { folderChooser() = std::move(chooser); }
-void setFileChooser(FileChooser chooser) { fileChooser() = std::move(chooser); }
+void setFolderChooser(FolderChooser chooser)
+{
+    folderChooser() = std::move(chooser);
+}
+void setFileChooser(FileChooser chooser)
+{
+    fileChooser() = std::move(chooser);
+}
 
 int BrowseFolder(QWidget* owner, const QString& title, const QString& startFolder, QString& result, int capacity,
                  int flags)
@@ -46,13 +52,12 @@ int BrowseFolder(QWidget* owner, const QString& title, const QString& startFolde
     return 1;
 }
 
-bool OpenFileDialog(QWidget* owner, const QString& title, const QStringList& filters, QString& fileName,
-                    int capacity)
+bool OpenFileDialog(QWidget* owner, const QString& title, const QStringList& filters, QString& fileName, int capacity)
 {
     // The setting may hold a pattern ("…/*.cue"): start in its folder.
     QFileInfo current(fileName);
-    QString start = fileName.contains(QLatin1Char('*')) || fileName.contains(QLatin1Char('?')) ? current.absolutePath()
-                                                                                               : fileName;
+    QString start =
+        fileName.contains(QLatin1Char('*')) || fileName.contains(QLatin1Char('?')) ? current.absolutePath() : fileName;
     QString chosen;
     if (fileChooser()) {
         chosen = fileChooser()(owner, title, start, filters);

@@ -20,8 +20,7 @@ int BrowseFolder(QWidget* owner, const QString& title, const QString& startFolde
 
 // The open-file dialog: an existing file matching one of the filters ("Cue files {*.cue} (*.cue)").
 // Returns true and sets fileName (shorter than capacity) when one was chosen.
-bool OpenFileDialog(QWidget* owner, const QString& title, const QStringList& filters, QString& fileName,
-                    int capacity);
+bool OpenFileDialog(QWidget* owner, const QString& title, const QStringList& filters, QString& fileName, int capacity);
 
 // Replaceable by tests: each returns the chosen path, or an empty text for a cancel.
 using FolderChooser = std::function<QString(QWidget* owner, const QString& title, const QString& start)>;

@@ -50,9 +50,18 @@ ComparisonModel::ComparisonModel(QObject* parent)
 {
 }
 
-QColor ComparisonModel::rowAColour() { return QColor(0xFF, 0xFF, 0xFF); }
-QColor ComparisonModel::rowBColour() { return QColor(0xAF, 0xEE, 0xEE); }
-QColor ComparisonModel::changedColour() { return QColor(0xFF, 0xE4, 0xC4); }
+QColor ComparisonModel::rowAColour()
+{
+    return QColor(0xFF, 0xFF, 0xFF);
+}
+QColor ComparisonModel::rowBColour()
+{
+    return QColor(0xAF, 0xEE, 0xEE);
+}
+QColor ComparisonModel::changedColour()
+{
+    return QColor(0xFF, 0xE4, 0xC4);
+}
 
 int ComparisonModel::rowCount(const QModelIndex& parent) const
 {

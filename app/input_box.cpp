@@ -44,7 +44,10 @@ InputBoxDialog::InputBoxDialog(QWidget* owner, const QString& title, const QStri
     edit_->selectAll();
 }
 
-QString InputBoxDialog::text() const { return edit_->text(); }
+QString InputBoxDialog::text() const
+{
+    return edit_->text();
+}
 
 int InputBox(QWidget* owner, const QString& title, const QString& prompt, QString& value, int capacity,
              const QString& okText, const QString& cancelText)

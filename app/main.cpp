@@ -1,12 +1,13 @@
+#include "app/main_window.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Vornelic (Zembrath)"));
-    window.resize(800, 600);
+    QApplication::setApplicationName(QStringLiteral("Vornelic"));
+    QApplication::setApplicationVersion(QStringLiteral(VORNELIC_VERSION));
+    vn::MainWindow window;
     window.show();
     return app.exec();
 }

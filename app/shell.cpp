@@ -46,8 +46,7 @@ protected:
         QString html = widget->toolTip().toHtmlEscaped();
         html.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
         html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
-        const QString rich =
-            QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>").arg(TipWidth).arg(html);
+        const QString rich = QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>").arg(TipWidth).arg(html);
         QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), rich, widget, {}, TipDuration);
         return true;
     }
@@ -61,11 +60,20 @@ TipFilter* tipFilter()
 
 } // namespace
 
-void setShellOpener(ShellOpener opener) { shellOpener() = std::move(opener); }
+void setShellOpener(ShellOpener opener)
+{
+    shellOpener() = std::move(opener);
+}
 
-void exploreFolder(const QString& folder) { open(folder); }
+void exploreFolder(const QString& folder)
+{
+    open(folder);
+}
 
-void openWithShell(const QString& file) { open(file); }
+void openWithShell(const QString& file)
+{
+    open(file);
+}
 
 void AddToolTip(QWidget* control, const QString& text)
 {
@@ -79,6 +87,9 @@ void AddToolTip(QWidget* control, const QString& text)
     control->setToolTipDuration(TipDuration);
 }
 
-void PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void PumpMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 } // namespace vn

@@ -49,7 +49,10 @@ QFont uiFont(const char* family)
 
 } // namespace
 
-QSize textBoxClientSize() { return memory().clientSize; }
+QSize textBoxClientSize()
+{
+    return memory().clientSize;
+}
 
 QFont textBoxBodyFont()
 {
@@ -58,9 +61,15 @@ QFont textBoxBodyFont()
     return *memory().bodyFont;
 }
 
-void resetTextBoxMemory() { memory() = TextBoxMemory{}; }
+void resetTextBoxMemory()
+{
+    memory() = TextBoxMemory{};
+}
 
-void setTextBoxFontChooser(FontChooser chooser) { fontChooser() = std::move(chooser); }
+void setTextBoxFontChooser(FontChooser chooser)
+{
+    fontChooser() = std::move(chooser);
+}
 
 TextBoxDialog::TextBoxDialog(QWidget* owner, const QString& title, const QString& heading, const QString& body,
                              const QString& firstText, const QString& secondText)
@@ -146,8 +155,8 @@ void TextBoxDialog::chooseFont()
     done(FontChanged);
 }
 
-int TextBox(QWidget* owner, const QString& title, const QString& heading, const QString& body,
-            const QString& firstText, const QString& secondText)
+int TextBox(QWidget* owner, const QString& title, const QString& heading, const QString& body, const QString& firstText,
+            const QString& secondText)
 {
     for (;;) {
         TextBoxDialog dialog(owner, title, heading, body, firstText, secondText);

@@ -12,6 +12,12 @@ using TestApplication = QCoreApplication;
 
 int main(int argc, char** argv)
 {
+#ifdef VORNELIC_GUI_TESTS
+    // The window tests never need a screen, and listing them (as ctest does before running them)
+    // must work without one too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
