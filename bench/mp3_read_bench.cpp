@@ -1,0 +1,107 @@
+// Reading and analysing a folder of MP3 files, against cat of the same files and against TagLib
+// with accurate audio properties, in one run. The folder comes from VORNELIC_MP3_BENCH_DIR and the
+// TagLib reader from VORNELIC_TAGLIB_READER (bench/mp3_read_bench.sh sets both up).
+
+#include "media/id3v2_reader.h"
+
+#include <QDir>
+#include <QProcess>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+QStringList benchFiles()
+{
+    static const QStringList files = [] {
+        QStringList out;
+        const QDir dir(qEnvironmentVariable("VORNELIC_MP3_BENCH_DIR"));
+        for (const QString& name : dir.entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name))
+            out << dir.filePath(name);
+        return out;
+    }();
+    return files;
+}
+
+void runTool(benchmark::State& state, const QString& program, const QStringList& args)
+{
+    if (program.isEmpty()) {
+        state.SkipWithError("tool not given");
+        return;
+    }
+    for (auto _ : state) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(program, args);
+        p.waitForFinished(-1);
+        if (p.exitCode() != 0)
+            state.SkipWithError("tool failed");
+    }
+}
+
+void ReadAndAnalyse(benchmark::State& state)
+{
+    const QStringList files = benchFiles();
+    QByteArray audio; // the shared buffer: it grows to the largest file only
+    uint64_t frames = 0;
+    for (auto _ : state) {
+        for (const QString& path : files) {
+            vn::FileTags f;
+            if (vn::readFileTags(path, f, audio) == vn::ReadTagsOk && vn::analyseFileAudio(f, audio))
+                frames += f.mpegInfo.frameCount;
+        }
+    }
+    benchmark::DoNotOptimize(frames);
+    state.counters["files"] = double(files.size());
+    state.counters["bufferMB"] = double(audio.size()) / 1e6;
+}
+
+void Cat(benchmark::State& state)
+{
+    runTool(state, QStringLiteral("cat"), benchFiles());
+}
+
+void TagLibAccurate(benchmark::State& state)
+{
+    runTool(state, qEnvironmentVariable("VORNELIC_TAGLIB_READER"), benchFiles());
+}
+
+BENCHMARK(ReadAndAnalyse)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Cat)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(TagLibAccurate)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Keeps the medians so the ratios can be printed after the table.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> medians;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs)
+            if (r.aggregate_name == "median")
+                medians[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (benchFiles().isEmpty()) {
+        std::fprintf(stderr, "VORNELIC_MP3_BENCH_DIR holds no .mp3 files (run bench/mp3_read_bench.sh)\n");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double ours = reporter.medians["ReadAndAnalyse"];
+    std::printf("\n%d files\n", int(benchFiles().size()));
+    if (reporter.medians["Cat"] > 0)
+        std::printf("read+analyse / cat:            %.2f\n", ours / reporter.medians["Cat"]);
+    if (reporter.medians["TagLibAccurate"] > 0)
+        std::printf("read+analyse / TagLib(accurate): %.2f\n", ours / reporter.medians["TagLibAccurate"]);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,387 @@
+#include "media/id3v2_reader.h"
+
+#include "util/text_codec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <new>
+
+namespace vn {
+
+namespace {
+
+constexpr uint32_t Id3HeaderSize = 10;
+
+void repoint(TagRecord& record, const FileTags& from, FileTags& to)
+{
+    const auto* oldHeader = reinterpret_cast<const uint8_t*>(&from.mpegHeader);
+    const auto* oldInfo = reinterpret_cast<const uint8_t*>(&from.mpegInfo);
+    for (TagValue& v : record) {
+        if (v.data >= oldHeader && v.data < oldHeader + sizeof(MpegFrameHeader))
+            v.data = reinterpret_cast<const uint8_t*>(&to.mpegHeader) + (v.data - oldHeader);
+        else if (v.data >= oldInfo && v.data < oldInfo + sizeof(MpegStreamInfo))
+            v.data = reinterpret_cast<const uint8_t*>(&to.mpegInfo) + (v.data - oldInfo);
+    }
+}
+
+void clearFile(FileTags& file)
+{
+    file.record = {};
+    file.header = {};
+    file.tagBuffer = QByteArray();
+    file.audioOffset = 0;
+    file.audioSize = 0;
+    file.audioLoaded = false;
+    file.audioAnalysed = false;
+    file.mpegHeader = {};
+    file.mpegInfo = {};
+}
+
+// The row a frame identifier goes to, or -1. "TDRC" (the 2.4 recording time) stands in for the year.
+int rowOfFrame(QByteArrayView id, bool version2)
+{
+    if (id == QByteArrayView("TDRC"))
+        return RowYear;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        const TagField& f = TagFieldTable[size_t(row)];
+        if (id == QByteArrayView(version2 ? f.id3v22Id : f.id3v2Id))
+            return row;
+    }
+    return -1;
+}
+
+// Removes a high surrogate left alone at the end by a cut.
+void cutTo(QString& text, int maxUnits)
+{
+    if (text.size() <= maxUnits)
+        return;
+    text.truncate(std::max(maxUnits, 0));
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        text.chop(1);
+}
+
+// Encoding 1: strings that each begin with a byte order mark and end with a NUL unit, which is
+// kept so a description and its text stay apart. A string without a mark ends the text.
+QString decodeMarkedUtf16(QByteArrayView bytes, int maxUnits)
+{
+    QString out;
+    ByteReader in(bytes);
+    while (in.remaining() >= 2 && out.size() <= maxUnits) {
+        const uint8_t a = in.at(in.pos()), b = in.at(in.pos() + 1);
+        bool bigEndian;
+        if (a == 0xFF && b == 0xFE)
+            bigEndian = false;
+        else if (a == 0xFE && b == 0xFF)
+            bigEndian = true;
+        else
+            break;
+        in.skip(2);
+        const size_t start = in.pos();
+        size_t units = 0;
+        bool ended = false;
+        while (in.remaining() >= 2) {
+            const uint16_t unit = in.le16(); // byte order does not matter for finding a NUL
+            ++units;
+            if (unit == 0) {
+                ended = true;
+                break;
+            }
+        }
+        out += fromUtf16Bytes(in.viewAt(start, units * 2), bigEndian);
+        if (!ended)
+            break;
+    }
+    cutTo(out, maxUnits);
+    return out;
+}
+
+} // namespace
+
+FileTags::FileTags(FileTags&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+FileTags& FileTags::operator=(FileTags&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    record = other.record;
+    header = other.header;
+    tagBuffer = std::move(other.tagBuffer); // the heap block, and the pointers into it, stay
+    audioOffset = other.audioOffset;
+    audioSize = other.audioSize;
+    audioLoaded = other.audioLoaded;
+    audioAnalysed = other.audioAnalysed;
+    mpegHeader = other.mpegHeader;
+    mpegInfo = other.mpegInfo;
+    repoint(record, other, *this);
+    other.record = {};
+    return *this;
+}
+
+int id3HeaderCode(QByteArrayView header, uint64_t fileLength, TagHeader& tagHeader, uint32_t& tagSize)
+{
+    ByteReader in(header);
+    if (fileLength < Id3HeaderSize || !in.has(Id3HeaderSize))
+        return ReadTagsTooShort;
+    if (in.take(3) != QByteArrayView("ID3"))
+        return ReadTagsNoId3v2;
+    const uint8_t version = in.u8();
+    const uint8_t revision = in.u8();
+    const uint8_t flags = in.u8();
+    const uint32_t size = in.syncSafe32();
+    if (fileLength < uint64_t(Id3HeaderSize) + size)
+        return ReadTagsTagPastEnd;
+    tagHeader = {version, revision, flags};
+    tagSize = size;
+    return ReadTagsOk;
+}
+
+Id3FrameWalker::Id3FrameWalker(uint8_t version, QByteArrayView body) : in_(body), version_(version)
+{
+    if (version_ < 2 || version_ > 4)
+        in_.seek(in_.size()); // an unknown layout: nothing can be walked
+}
+
+bool Id3FrameWalker::next(Id3Frame& frame)
+{
+    const size_t headerSize = version_ == 2 ? 6 : 10;
+    while (!in_.atEnd()) {
+        if (in_.at(in_.pos()) == 0) {
+            in_.skip(1);
+            ++padding_;
+            continue;
+        }
+        if (!in_.has(headerSize))
+            break;
+        const QByteArrayView id = in_.take(version_ == 2 ? 3 : 4);
+        uint32_t size;
+        uint16_t flags = 0;
+        if (version_ == 2) {
+            size = in_.be24();
+        } else {
+            size = version_ == 3 ? in_.be32() : in_.syncSafe32();
+            flags = in_.be16();
+        }
+        if (!in_.has(size))
+            break;
+        frame.id = id;
+        frame.data = in_.take(size);
+        frame.flags = flags;
+        frame.paddingBefore = padding_;
+        padding_ = 0;
+        return true;
+    }
+    in_.seek(in_.size());
+    return false;
+}
+
+void fillId3Record(uint8_t version, QByteArrayView body, TagRecord& record)
+{
+    Id3FrameWalker walker(version, body);
+    Id3Frame frame;
+    while (walker.next(frame)) {
+        const int row = rowOfFrame(frame.id, version == 2);
+        if (row < 0)
+            continue;
+        record[size_t(row)] = {uint32_t(frame.data.size()), reinterpret_cast<const uint8_t*>(frame.data.data()),
+                               frame.flags, 0};
+    }
+}
+
+int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer)
+{
+    return readFileTags(QDir(folder).filePath(fileName), file, audioBuffer);
+}
+
+int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
+{
+    clearFile(file);
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == u"mp4" || ext == u"m4a" || ext == u"flac" || ext == u"mka" || ext == u"webm" || ext == u"wav")
+        return ReadTagsKindNotHandled;
+    if (ext != u"mp3")
+        return ReadTagsCannotOpen;
+
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return ReadTagsCannotOpen;
+    const qint64 length = f.size();
+    // Offsets and sizes are kept in 32 bits.
+    if (length < 0 || uint64_t(length) > UINT32_MAX)
+        return ReadTagsCannotOpen;
+    char head[Id3HeaderSize];
+    const qint64 got = f.read(head, Id3HeaderSize);
+    if (got < 0)
+        return ReadTagsCannotOpen;
+    uint32_t tagSize = 0;
+    TagHeader tagHeader;
+    const int code = id3HeaderCode(QByteArrayView(head, got), uint64_t(length), tagHeader, tagSize);
+    if (code != ReadTagsOk)
+        return code;
+    file.header = tagHeader;
+
+    try {
+        file.tagBuffer.resize(qsizetype(tagSize));
+    } catch (const std::bad_alloc&) {
+        file.tagBuffer = QByteArray();
+        return ReadTagsNoMemory;
+    }
+    if (f.read(file.tagBuffer.data(), tagSize) != qint64(tagSize)) {
+        clearFile(file); // the file shrank under us
+        return ReadTagsTagPastEnd;
+    }
+    fillId3Record(tagHeader.version, QByteArrayView(file.tagBuffer), file.record);
+
+    file.audioOffset = Id3HeaderSize + tagSize;
+    file.audioSize = uint32_t(length) - file.audioOffset;
+    if (file.audioSize > uint32_t(audioBuffer.size())) {
+        audioBuffer = QByteArray(); // let the old block go before taking the larger one
+        try {
+            audioBuffer.resize(qsizetype(file.audioSize));
+        } catch (const std::bad_alloc&) {
+            audioBuffer = QByteArray();
+            return ReadTagsOk; // the tags stand; the stream is left unanalysed
+        }
+    }
+    const qint64 read = file.audioSize ? f.read(audioBuffer.data(), file.audioSize) : 0;
+    if (read < 0)
+        return ReadTagsOk;
+    file.audioSize = uint32_t(read);
+    file.audioLoaded = true;
+    return ReadTagsOk;
+}
+
+bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer)
+{
+    if (file.audioAnalysed)
+        return true;
+    if (!file.audioLoaded || !isId3Kind(file.header.version))
+        return false;
+    const qsizetype n = std::min<qsizetype>(audioBuffer.size(), file.audioSize);
+    analyseMpegStream(QByteArrayView(audioBuffer).first(n), file.audioSize, file.mpegHeader, file.mpegInfo,
+                      file.record);
+    file.audioAnalysed = true;
+    return true;
+}
+
+int id3TextToWide(QString& out, QByteArrayView value, int textOffset, int maxUnits)
+{
+    out.clear();
+    const ByteReader in(value);
+    if (in.size() == 0 || textOffset < 0 || size_t(textOffset) > in.size())
+        return 0;
+    const QByteArrayView text = in.viewAt(size_t(textOffset), in.size() - size_t(textOffset));
+    switch (in.at(0)) {
+    case 0:
+        if (text.size() > maxUnits)
+            return 0;
+        out = decodeText(text, CpLatin1);
+        break;
+    case 1:
+        out = decodeMarkedUtf16(text, maxUnits);
+        break;
+    case 2:
+        out = fromUtf16Bytes(text.first(std::min<qsizetype>(text.size(), qsizetype(maxUnits + 1) * 2)), true);
+        cutTo(out, maxUnits);
+        break;
+    case 3:
+        out = decodeText(text, CpUtf8);
+        if (out.size() > maxUnits)
+            out.clear();
+        break;
+    default:
+        return 0;
+    }
+    const qsizetype nul = out.indexOf(QChar(0));
+    return int(nul < 0 ? out.size() : nul);
+}
+
+} // namespace vn
+
+namespace vn {
+
+namespace {
+
+bool isHexDigit(uint16_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// One or two hexadecimal digits, then "+"; unit(i) gives character i or 0 past the end.
+template <typename Unit>
+bool startsLikeToc(Unit unit)
+{
+    return isHexDigit(unit(0)) && (unit(1) == '+' || (isHexDigit(unit(1)) && unit(2) == '+'));
+}
+
+} // namespace
+
+bool parseId3Picture(QByteArrayView value, bool version2, Id3Picture& picture)
+{
+    picture = {};
+    ByteReader in(value);
+    picture.encoding = in.u8();
+    picture.mime = version2 ? in.take(3) : in.takeCString();
+    const bool mimeEnded = version2 || in.pos() > size_t(picture.mime.size()) + 1; // its NUL was there
+    picture.type = in.u8();
+    if (!in.ok() || !mimeEnded)
+        return false;
+    const size_t start = in.pos();
+    switch (picture.encoding) {
+    case 0:
+    case 3: {
+        picture.description = in.takeCString();
+        if (in.pos() == start + size_t(picture.description.size())) // no NUL before the end
+            return false;
+        break;
+    }
+    case 1:
+    case 2: {
+        bool ended = false;
+        while (in.remaining() >= 2) {
+            if (in.be16() == 0) {
+                ended = true;
+                break;
+            }
+        }
+        if (!ended)
+            return false;
+        picture.description = in.viewAt(start, in.pos() - start - 2);
+        break;
+    }
+    default:
+        return false;
+    }
+    picture.data = in.take(in.remaining());
+    return true;
+}
+
+McdiForm mcdiForm(QByteArrayView value)
+{
+    const ByteReader in(value);
+    if (startsLikeToc([&](size_t i) { return uint16_t(in.at(i)); }))
+        return McdiForm::Text8;
+    if (startsLikeToc([&](size_t i) { return in.le16At(2 * i); }))
+        return McdiForm::Text16;
+    return McdiForm::Binary;
+}
+
+QString mcdiText(QByteArrayView value, McdiForm form)
+{
+    ByteReader in(value);
+    if (form == McdiForm::Text8)
+        return decodeText(in.takeCString(), CpLatin1);
+    if (form != McdiForm::Text16)
+        return {};
+    const size_t start = in.pos();
+    size_t units = 0;
+    while (in.remaining() >= 2 && in.le16() != 0)
+        ++units;
+    return fromUtf16Bytes(in.viewAt(start, units * 2), false);
+}
+
+} // namespace vn

@@ -1,0 +1,89 @@
+#pragma once
+// MPEG audio frame headers and the one forward walk over an MP3's audio data that yields the
+// stream facts of rows 15 to 20 of its record.
+
+#include "media/tag_record.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace vn {
+
+struct MpegFrameHeader {
+    std::array<uint8_t, 4> raw{}; // the first valid frame's header, as stored
+    uint8_t version = 0;          // 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5
+    uint8_t layer = 0;
+    uint8_t padding = 0;
+    uint8_t channels = 0;
+    uint32_t bitRate = 0;         // kbit/s
+    uint32_t sampleRate = 0;      // Hz
+    uint32_t samplesPerFrame = 0;
+    uint32_t frameLength = 0;     // bytes, padding included
+};
+inline constexpr uint32_t MpegFrameHeaderSize = 24;
+static_assert(sizeof(MpegFrameHeader) == MpegFrameHeaderSize);
+
+inline constexpr uint32_t Id3v1Size = 128;
+
+struct MpegStreamInfo {
+    uint32_t dataSize = 0;       // audio bytes without a trailing ID3v1 block
+    uint32_t frameCount = 0;
+    uint32_t sampleCount = 0;    // playable samples per channel
+    uint32_t maxBitRate = 0;     // kbit/s
+    uint32_t minBitRate = 0;
+    uint32_t avgBitRate = 0;
+    uint32_t maxFrameLength = 0;
+    uint32_t minFrameLength = 0;
+    uint32_t paddedFrames = 0;
+    uint32_t xingBytes = 0;
+    uint32_t xingFrames = 0;
+    uint16_t encoderDelay = 0;
+    uint16_t encoderPadding = 0;
+    std::array<char, 10> encoder{};          // LAME tag version text, NUL-terminated
+    std::array<uint8_t, Id3v1Size> id3v1{};  // all zero when the file has none
+    std::array<uint8_t, 6> reserved{};       // keeps the record at the size its row announces
+};
+inline constexpr uint32_t MpegStreamInfoSize = 192;
+static_assert(sizeof(MpegStreamInfo) == MpegStreamInfoSize);
+
+// Codes of parseFrameHeader: 0 for a valid header, else the first check that failed.
+enum FrameHeaderCode : int {
+    FrameHeaderOk = 0,
+    FrameNoSync = 1,
+    FrameNoSyncBits = 2,
+    FrameReservedVersion = 3,
+    FrameReservedLayer = 4,
+    FrameBadBitRate = 5,
+    FrameBadSampleRate = 6,
+    FrameNoSamplesPerFrame = 7,
+    FrameTooShort = 8,
+    FrameReservedEmphasis = 9,
+};
+
+// Checks and decodes one 4-byte frame header; on success fills every field but raw. Fewer than
+// four bytes fail as a missing sync.
+int parseFrameHeader(QByteArrayView bytes, MpegFrameHeader& header);
+
+// Walks the audio data (the first audioSize bytes of audio), splitting off a trailing ID3v1 block
+// (audioSize is lowered by 128 then), and fills both records and rows 15 to 20 of the record,
+// which then point at header and info. Does nothing when audioSize is 0.
+void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeader& header, MpegStreamInfo& info,
+                       TagRecord& record);
+
+// Duration in tenths of a second, rounded; 0 when the sample rate is unknown.
+uint64_t durationTenths(uint64_t sampleCount, uint32_t sampleRate);
+// "mm:ss.t" as the list shows it.
+QString durationText(uint64_t sampleCount, uint32_t sampleRate);
+
+inline bool isConstantBitRate(const MpegStreamInfo& info) { return info.minBitRate == info.maxBitRate; }
+// "CBR n" or "VBR avg (min-max)".
+QString bitRateText(const MpegStreamInfo& info);
+// "1", "2" or "2.5".
+QString mpegVersionText(uint8_t version);
+// The codec column: "MPEG-v Layer-l", with the encoder in parentheses when a Xing/Info frame count
+// was found.
+QString mpegCodecText(const MpegFrameHeader& header, const MpegStreamInfo& info);
+
+} // namespace vn
