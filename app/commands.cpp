@@ -11,8 +11,6 @@ namespace {
 // Commands whose work arrives with later parts of the program, with the name the message uses.
 // Remove an entry when its work lands.
 constexpr std::pair<int, const char*> Unavailable[] = {
-    {CmdCompare, "Compare A/B"},
-    {BtnCompare, "Compare A/B"},
     {CmdReplace, "Replace Tags / Encoding B"},
     {BtnReplace, "Replace Tags / Encoding B"},
     {CmdMoveFiles, "Move Files"},
@@ -20,7 +18,6 @@ constexpr std::pair<int, const char*> Unavailable[] = {
     {BtnPlay, "Audio play"},
     {BtnPause, "pause / resume"},
     {BtnStop, "stop"},
-    {BtnProp, "Prop"},
     {CmdOptionLame, "Lame encoder options"},
     {CmdPlaylistExt, "Playlist Extension Replacement Utility"},
     {CmdMiscCopy, "Misc File Copy Utility"},

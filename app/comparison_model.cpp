@@ -1,34 +1,6 @@
 #include "app/comparison_model.h"
 
-#include "media/tag_field.h"
-
 namespace vn {
-
-namespace {
-
-constexpr int LeadingColumns = 3;
-const char* const LeadingNames[LeadingColumns] = {"No", "file name", "tag ver"};
-constexpr int LeadingWidths[LeadingColumns] = {30, 120, 50};
-
-} // namespace
-
-QString comparisonColumnName(int column)
-{
-    if (column < 0 || column >= ComparisonColumnCount)
-        return {};
-    if (column < LeadingColumns)
-        return QString::fromLatin1(LeadingNames[column]);
-    return QString::fromLatin1(TagFieldTable[size_t(column - LeadingColumns)].displayName);
-}
-
-int comparisonColumnWidth(int column)
-{
-    if (column < 0 || column >= ComparisonColumnCount)
-        return 0;
-    if (column < LeadingColumns)
-        return LeadingWidths[column];
-    return TagFieldTable[size_t(column - LeadingColumns)].columnWidth;
-}
 
 void markChangedCells(std::vector<ComparisonRow>& rows)
 {
@@ -38,7 +10,7 @@ void markChangedCells(std::vector<ComparisonRow>& rows)
         if (r % 2 == 0)
             continue;
         const ComparisonRow& above = rows[r - 1];
-        for (int c = 1; c < ComparisonColumnCount; ++c) {
+        for (int c = 1; c < ListColumnCount; ++c) {
             if (row.cells[size_t(c)] != above.cells[size_t(c)])
                 row.changed |= 1u << c;
         }
@@ -70,12 +42,12 @@ int ComparisonModel::rowCount(const QModelIndex& parent) const
 
 int ComparisonModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ComparisonColumnCount;
+    return parent.isValid() ? 0 : ListColumnCount;
 }
 
 QVariant ComparisonModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= ComparisonColumnCount)
+    if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= ListColumnCount)
         return {};
     const ComparisonRow& row = rows_[size_t(index.row())];
     switch (role) {
@@ -96,7 +68,7 @@ QVariant ComparisonModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::DisplayRole)
-        return comparisonColumnName(section);
+        return listColumnName(section);
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     return {};
@@ -127,7 +99,7 @@ void ComparisonModel::clear()
 
 QString ComparisonModel::text(int row, int column) const
 {
-    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= ComparisonColumnCount)
+    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= ListColumnCount)
         return {};
     return rows_[size_t(row)].cells[size_t(column)];
 }

@@ -3,6 +3,8 @@
 // The compare fills it with plain texts; which B cells differ from A is worked out once when rows
 // arrive, so painting never compares texts.
 
+#include "media/comparison.h"
+
 #include <QAbstractTableModel>
 #include <QBrush>
 #include <QString>
@@ -12,17 +14,11 @@
 
 namespace vn {
 
-inline constexpr int ComparisonColumnCount = 24;
-
 struct ComparisonRow {
-    std::array<QString, ComparisonColumnCount> cells;
+    ListRow cells;
     // Bit c set: column c is painted as changed.
     uint32_t changed = 0;
 };
-
-// Column headers and widths: "No", "file name", "tag ver", then the tag-field table's rows.
-QString comparisonColumnName(int column);
-int comparisonColumnWidth(int column);
 
 // Marks, on every odd row, the columns other than 0 whose text differs from the row above; even rows
 // and column 0 are never marked.

@@ -9,6 +9,9 @@
 #include "app/menu_state.h"
 #include "app/shell.h"
 #include "app/status_parts.h"
+#include "app/text_box.h"
+#include "containers/cd_image_properties.h"
+#include "containers/properties.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -189,8 +192,8 @@ void MainWindow::buildControls()
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setHighlightSections(false);
-    for (int c = 0; c < ComparisonColumnCount; ++c)
-        header->resizeSection(c, comparisonColumnWidth(c));
+    for (int c = 0; c < ListColumnCount; ++c)
+        header->resizeSection(c, listColumnWidth(c));
 
     const QFont listFont = list_->font();
     QFont smallFont = listFont;
@@ -458,7 +461,78 @@ void MainWindow::resetToEmptyState()
     // The menu items follow their buttons: there is nothing to replace or move any more.
     menus_.setEnabled(CmdReplace, false);
     menus_.setEnabled(CmdMoveFiles, false);
+    clearComparisonList();
+}
+
+void MainWindow::clearComparisonList()
+{
     model_->clear();
+    clearComparison(comparison_);
+}
+
+void MainWindow::compareSides()
+{
+    trackOffsetB_ = trackOffsetFromBox();
+    clearComparisonList();
+    takeEditedPaths();
+    comparison_.folderA = settings_.Path_A;
+    comparison_.folderB = folderBMode_ ? settings_.Path_B : settings_.Path_Cue;
+    comparison_.folderBMode = folderBMode_;
+    comparison_.trackOffsetB = trackOffsetB_;
+    setStatusText(2, QStringLiteral("Compare A/B...."));
+    PumpMessages();
+    const int code = compareAB(comparison_, settings_.ExtPriorityList, settings_.CP_Cue_Sheet);
+    setStatusText(2, QString());
+    if (code != CompareOk) {
+        message(compareErrorText(code), QString::fromLatin1(CompareErrorCaption), MessageIcon::Error);
+        return;
+    }
+    std::vector<ComparisonRow> rows;
+    rows.reserve(comparison_.rows.size());
+    for (const ListRow& cells : comparison_.rows)
+        rows.push_back(ComparisonRow{cells, 0});
+    model_->setRows(std::move(rows));
+
+    // "Encoding B" needs an encoder; Replace Tags needs none.
+    const bool replaceUsable = folderBMode_ || encoders_.any();
+    setCommandEnabled(BtnReplace, replaceUsable);
+    menus_.setEnabled(CmdReplace, replaceUsable);
+    setCommandEnabled(BtnMoveFiles, false);
+    menus_.setEnabled(CmdMoveFiles, false);
+    setCommandEnabled(BtnPlay, true);
+    setCommandEnabled(BtnProp, true);
+}
+
+void MainWindow::showFileProperties(int row)
+{
+    if (row < 0)
+        return;
+    const ComparisonState& c = comparison_;
+    QString text, kind, heading;
+    if (row % 2 == 0) {
+        const int i = row / 2;
+        if (i >= c.a.count())
+            return;
+        heading = c.a.names[size_t(i)];
+        dumpFile(QDir(c.folderA).filePath(heading), text, kind);
+    } else {
+        const int j = row / 2 - c.trackOffsetB;
+        if (j < 0 || j >= c.countB())
+            return;
+        if (c.cue) {
+            text = dumpCdImage(*c.cue, settings_.CP_Cue_Sheet);
+            kind = QStringLiteral("Image");
+            heading = QFileInfo(c.cue->imagePath).fileName();
+        } else {
+            heading = c.b.names[size_t(j)];
+            dumpFile(QDir(c.folderB).filePath(heading), text, kind);
+        }
+    }
+    if (kind.isEmpty())
+        kind = QStringLiteral("Unknown");
+    if (text.isEmpty())
+        text = QStringLiteral("No description of this file is available.");
+    TextBox(this, QStringLiteral("%1 File Properties").arg(kind), heading, text, QStringLiteral("Ok"));
 }
 
 void MainWindow::toggleFolderBMode()
@@ -601,6 +675,18 @@ void MainWindow::runCommand(int id)
     case CmdId3BlockSize:
     case CmdId3MinPadding:
         break;
+    case CmdCompare:
+    case BtnCompare:
+        compareSides();
+        break;
+    case BtnProp: {
+        const QModelIndex current = list_->selectionModel() ? list_->selectionModel()->currentIndex() : QModelIndex();
+        if (current.isValid())
+            showFileProperties(current.row());
+        else if (comparison_.a.count() > 0)
+            showFileProperties(0);
+        break;
+    }
     default:
         if (id >= CmdLevel0 && id <= CmdLevel5) {
             settings_.BkupFldr_Level = id - CmdLevel0;

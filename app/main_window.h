@@ -6,6 +6,7 @@
 #include "app/encoder_availability.h"
 #include "app/menus.h"
 #include "app/settings.h"
+#include "media/comparison.h"
 
 #include <QMainWindow>
 #include <array>
@@ -52,6 +53,9 @@ public:
     // The number in the track-offset box (decimal; what is not a number counts as 0).
     int trackOffsetFromBox() const;
 
+    // The files and records of the last Compare A/B.
+    const ComparisonState& comparison() const { return comparison_; }
+
     // Applies changed encoder availability to the menus and the encoder line.
     void setEncoderAvailability(const EncoderAvailability& encoders);
     void refreshEncoderLine();
@@ -72,6 +76,9 @@ private:
     void setBitmap(QToolButton* button, int bitmapId);
     void setCommandEnabled(int id, bool enabled);
 
+    void compareSides();
+    void clearComparisonList();
+    void showFileProperties(int row);
     void browseFolderA();
     void browseSideB();
     void browseBackupOutput();
@@ -85,6 +92,7 @@ private:
     void message(const QString& text, const QString& title, MessageIcon icon);
 
     Settings settings_;
+    ComparisonState comparison_;
     QString iniPath_;
     EncoderAvailability encoders_;
     DesktopFeedback feedback_;

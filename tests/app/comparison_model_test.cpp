@@ -56,7 +56,7 @@ TEST(ComparisonModelTest, ColumnsAreTheLeadingThreeThenTheTagFields)
                           100, 70,  70, 50,  100, 75,  120, 30, 100, 50, 50, 60};
     for (int c = 0; c < 24; ++c) {
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(names[c])) << c;
-        EXPECT_EQ(comparisonColumnWidth(c), widths[c]) << c;
+        EXPECT_EQ(listColumnWidth(c), widths[c]) << c;
     }
     EXPECT_FALSE(model.headerData(24, Qt::Horizontal).isValid() &&
                  !model.headerData(24, Qt::Horizontal).toString().isEmpty());
