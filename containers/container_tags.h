@@ -5,6 +5,7 @@
 #include "media/tag_record.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 namespace vn {
@@ -18,5 +19,14 @@ struct ContainerTags {
     qint64 audioOffset = -1; // -1 where the format gives no single audio position
     qint64 audioSize = 0;
 };
+
+struct FileTags;
+
+// True for the extensions (lower case, without the dot) a container reader handles.
+bool isContainerExtension(const QString& ext);
+
+// Reads a container file into the side's slot with the reader of its extension. The record is
+// filled as far as the reader got: the slot counts as read whatever the reader reports.
+void readContainerFileTags(const QString& path, const QString& ext, FileTags& file);
 
 } // namespace vn

@@ -1,5 +1,7 @@
 #include "media/id3v2_reader.h"
 
+#include "containers/container_tags.h"
+
 #include "util/text_codec.h"
 
 #include <QDir>
@@ -71,6 +73,13 @@ QString decodeMarkedUtf16(QByteArrayView bytes, int maxUnits)
     while (in.remaining() >= 2 && out.size() <= maxUnits) {
         const uint8_t a = in.at(in.pos()), b = in.at(in.pos() + 1);
         bool bigEndian;
+        if (a == 0 && b == 0) {
+            // An empty string whose writer left out the mark (common for an empty comment
+            // description): still one string of the sequence.
+            out += QChar(0);
+            in.skip(2);
+            continue;
+        }
         if (a == 0xFF && b == 0xFE)
             bigEndian = false;
         else if (a == 0xFE && b == 0xFF)
@@ -201,8 +210,10 @@ int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
 {
     clearFile(file);
     const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext == u"mp4" || ext == u"m4a" || ext == u"flac" || ext == u"mka" || ext == u"webm" || ext == u"wav")
-        return ReadTagsKindNotHandled;
+    if (isContainerExtension(ext)) {
+        readContainerFileTags(path, ext, file);
+        return ReadTagsOk;
+    }
     if (ext != u"mp3")
         return ReadTagsCannotOpen;
 

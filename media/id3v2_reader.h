@@ -20,7 +20,6 @@ enum ReadTagsCode : int {
     ReadTagsNoId3v2 = 3,      // does not begin with "ID3"
     ReadTagsTagPastEnd = 4,   // shorter than 10 + tag size
     ReadTagsNoMemory = 5,     // no memory for the tag body
-    ReadTagsKindNotHandled = 6, // a container kind whose reader is not wired in here
 };
 
 // Everything the side's list keeps per file. The record points into tagBuffer (rows 0 to 14) and,

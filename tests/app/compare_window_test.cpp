@@ -52,7 +52,7 @@ TEST_F(CompareWindowTest, FillsTheListAndEnablesTheButtons)
     const ComparisonModel& model = *w.comparisonModel();
     ASSERT_EQ(model.rowCount(), 4);
     EXPECT_EQ(model.text(0, 0), QStringLiteral("A1"));
-    EXPECT_EQ(model.text(0, 6), QStringLiteral("Album"));
+    EXPECT_EQ(model.text(0, 3 + RowAlbum), QStringLiteral("Album"));
     EXPECT_EQ(model.text(1, 0), QStringLiteral("B1"));
     EXPECT_EQ(model.text(3, 3 + RowTitle), QStringLiteral("Other"));
     // B's title equal to A's is not marked; a different one, and B's missing album, are.

@@ -29,7 +29,8 @@ TEST(CdImageProperties, ListsEveryTrackAndTheWholeDisc)
     EXPECT_EQ(lines[18], QStringLiteral("Ttl 100:00:00 / 100:00:00 1058400044 1058400000"));
     EXPECT_EQ(lines[20], QStringLiteral("[Cue File] ") + dir.filePath(QStringLiteral("disc.cue")));
     EXPECT_EQ(lines[22], QStringLiteral("FILE disc.wav WAVE"));
-    EXPECT_EQ(lines.size(), 22 + 21);
+    EXPECT_EQ(lines.size(), 22 + 21 + 1); // every line ends in CR LF, the last one too
+    EXPECT_EQ(lines.last(), QString());
 
     EXPECT_EQ(dumpCueFile(dir.filePath(QStringLiteral("none.cue")), 0, text), CueCannotOpen);
 }
