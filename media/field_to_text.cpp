@@ -8,26 +8,6 @@ namespace vn {
 
 namespace {
 
-// A converted text that does not fit the caller's capacity is not shown at all.
-int setConverted(QString& out, int capacity, QString text)
-{
-    if (capacity <= 0 || text.size() > capacity - 1)
-        text.clear();
-    out = std::move(text);
-    return int(out.size());
-}
-
-// A formatted text is cut to the capacity, as a bounded print would.
-int setFormatted(QString& out, int capacity, QString text)
-{
-    if (capacity <= 0)
-        text.clear();
-    else if (text.size() > capacity - 1)
-        text.truncate(capacity - 1);
-    out = std::move(text);
-    return int(out.size());
-}
-
 QByteArrayView bytesOf(const TagValue& v)
 {
     return QByteArrayView(reinterpret_cast<const char*>(v.data), qsizetype(v.size));
@@ -114,6 +94,24 @@ int packedPictureText(QString& out, int capacity, const TagValue& v, PictureRef*
 }
 
 } // namespace
+
+int setConverted(QString& out, int capacity, QString text)
+{
+    if (capacity <= 0 || text.size() > capacity - 1)
+        text.clear();
+    out = std::move(text);
+    return int(out.size());
+}
+
+int setFormatted(QString& out, int capacity, QString text)
+{
+    if (capacity <= 0)
+        text.clear();
+    else if (text.size() > capacity - 1)
+        text.truncate(capacity - 1);
+    out = std::move(text);
+    return int(out.size());
+}
 
 int fieldToText(QString& out, int capacity, const TagRecord& record, int row, uint8_t kind, PictureRef* picture)
 {

@@ -20,6 +20,11 @@ struct PictureRef {
 int fieldToText(QString& out, int capacity, const TagRecord& record, int row, uint8_t kind,
                 PictureRef* picture = nullptr);
 
+// Both branches bound their texts alike: a converted text that does not fit the capacity is not
+// shown at all; a formatted one is cut, as a bounded print would. Both return out's length.
+int setConverted(QString& out, int capacity, QString text);
+int setFormatted(QString& out, int capacity, QString text);
+
 // The ID3v2 branch, kept with the ID3v2 reader.
 int fieldToTextId3(QString& out, int capacity, const TagValue& value, int row, uint8_t kind, PictureRef* picture);
 
