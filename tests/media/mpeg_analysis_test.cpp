@@ -312,8 +312,9 @@ TEST(MpegStreamCrossCheck, LameFilesAgreeWithFfprobeAndTheirInput)
         // The Info frame is counted by the walk, not by its own header; ffprobe skips it (and reads
         // one frame fewer of the 576-sample streams, so only the MPEG-1 counts are compared).
         EXPECT_EQ(a.info.frameCount, a.info.xingFrames + 1);
-        if (c.version == 1)
+        if (c.version == 1) {
             EXPECT_EQ(a.info.xingFrames, uint32_t(p.frames));
+        }
         // The LAME tag gives back exactly the samples that went in; ffprobe's start is the
         // encoder delay plus the decoder's 529, its duration the Xing frame count.
         EXPECT_EQ(a.info.sampleCount, frames);
