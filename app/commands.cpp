@@ -11,10 +11,6 @@ namespace {
 // Commands whose work arrives with later parts of the program, with the name the message uses.
 // Remove an entry when its work lands.
 constexpr std::pair<int, const char*> Unavailable[] = {
-    {CmdReplace, "Replace Tags / Encoding B"},
-    {BtnReplace, "Replace Tags / Encoding B"},
-    {CmdMoveFiles, "Move Files"},
-    {BtnMoveFiles, "Move Files"},
     {BtnPlay, "Audio play"},
     {BtnPause, "pause / resume"},
     {BtnStop, "stop"},
@@ -53,7 +49,12 @@ QString commandTitle(int id)
 
 QString unavailableMessage(int id)
 {
-    return QStringLiteral("\"%1\" is not available in this build.").arg(commandTitle(id));
+    return unavailableMessage(commandTitle(id));
+}
+
+QString unavailableMessage(const QString& title)
+{
+    return QStringLiteral("\"%1\" is not available in this build.").arg(title);
 }
 
 } // namespace vn

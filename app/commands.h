@@ -13,5 +13,7 @@ bool commandAvailable(int id);
 QString commandTitle(int id);
 // "… is not available in this build."
 QString unavailableMessage(int id);
+// The same for work that one mode of a command lacks ("Encoding B" beside Replace Tags).
+QString unavailableMessage(const QString& title);
 
 } // namespace vn

@@ -12,6 +12,7 @@
 #include "app/text_box.h"
 #include "containers/cd_image_properties.h"
 #include "containers/properties.h"
+#include "encode/move_files.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -468,6 +469,9 @@ void MainWindow::clearComparisonList()
 {
     model_->clear();
     clearComparison(comparison_);
+    // The pairs point into the comparison.
+    pairs_.clear();
+    lastReplaceResult_ = 0;
 }
 
 void MainWindow::compareSides()
@@ -501,6 +505,45 @@ void MainWindow::compareSides()
     menus_.setEnabled(CmdMoveFiles, false);
     setCommandEnabled(BtnPlay, true);
     setCommandEnabled(BtnProp, true);
+}
+
+void MainWindow::replaceTags()
+{
+    if (!folderBMode_) {
+        message(unavailableMessage(QStringLiteral("Encoding B")), ProgramTitle, MessageIcon::Information);
+        return;
+    }
+    takeEditedPaths();
+    settings_.ID3_Blk = leadingNumber(editBlock_->text());
+    settings_.ID3_Pad = leadingNumber(editPadding_->text());
+    ReplaceOutcome outcome;
+    lastReplaceResult_ = replaceOrEncode(comparison_, settings_, ReplaceOptions{backupMode_, false, batchRunning_},
+                                         feedback_, pairs_, outcome);
+    if (outcome.precheck != 0)
+        return;
+    // A run that stopped early says so: the files after the failing one were not written.
+    if (outcome.writeCode != WriteOk)
+        message(writeReplacedErrorText(outcome.writeCode, outcome.failedPath), QString::fromLatin1(ReplaceTagsCaption),
+                MessageIcon::Warning);
+    if (backupMode_) {
+        setCommandEnabled(BtnMoveFiles, true);
+        menus_.setEnabled(CmdMoveFiles, true);
+    }
+}
+
+void MainWindow::moveProducedFiles()
+{
+    takeEditedPaths();
+    std::vector<MoveStep> steps;
+    const int code = moveFiles(comparison_, settings_, backupMode_, pairs_, lastReplaceResult_, feedback_, &steps);
+    if (code == LevelTooFewLevels)
+        message(writeReplacedErrorText(WriteNoLevelFolder, comparison_.folderA), QStringLiteral("Move Files"),
+                MessageIcon::Warning);
+    if (code != 0)
+        return;
+    if (!folderBMode_)
+        setStatusText(2, QString());
+    resetToEmptyState();
 }
 
 void MainWindow::showFileProperties(int row)
@@ -678,6 +721,14 @@ void MainWindow::runCommand(int id)
     case CmdCompare:
     case BtnCompare:
         compareSides();
+        break;
+    case CmdReplace:
+    case BtnReplace:
+        replaceTags();
+        break;
+    case CmdMoveFiles:
+    case BtnMoveFiles:
+        moveProducedFiles();
         break;
     case BtnProp: {
         const QModelIndex current = list_->selectionModel() ? list_->selectionModel()->currentIndex() : QModelIndex();

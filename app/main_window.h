@@ -6,6 +6,7 @@
 #include "app/encoder_availability.h"
 #include "app/menus.h"
 #include "app/settings.h"
+#include "encode/replace_tags.h"
 #include "media/comparison.h"
 
 #include <QMainWindow>
@@ -55,6 +56,9 @@ public:
 
     // The files and records of the last Compare A/B.
     const ComparisonState& comparison() const { return comparison_; }
+    // The pairs of the last Replace Tags run and their number, which Move Files works on.
+    const PairList& pairList() const { return pairs_; }
+    int lastReplaceResult() const { return lastReplaceResult_; }
 
     // Applies changed encoder availability to the menus and the encoder line.
     void setEncoderAvailability(const EncoderAvailability& encoders);
@@ -77,6 +81,8 @@ private:
     void setCommandEnabled(int id, bool enabled);
 
     void compareSides();
+    void replaceTags();
+    void moveProducedFiles();
     void clearComparisonList();
     void showFileProperties(int row);
     void browseFolderA();
@@ -93,6 +99,8 @@ private:
 
     Settings settings_;
     ComparisonState comparison_;
+    PairList pairs_;
+    int lastReplaceResult_ = 0;
     QString iniPath_;
     EncoderAvailability encoders_;
     DesktopFeedback feedback_;

@@ -379,7 +379,7 @@ TEST_F(WindowTest, ExtensionPriorityIsSplitAgainWhateverClosesTheBox)
 TEST_F(WindowTest, CommandsOfLaterPartsSayTheyAreUnavailable)
 {
     MainWindow& w = open();
-    for (int id : {BtnReplace, CmdBatchReencode, CmdOptionLame, CmdMiscCopy, CmdCreateImage}) {
+    for (int id : {CmdBatchReencode, CmdOptionLame, CmdMiscCopy, CmdCreateImage}) {
         QString text;
         onNextModal([&text](QWidget* dialog) {
             if (auto* box = qobject_cast<QMessageBox*>(dialog))

@@ -1,0 +1,68 @@
+#include "cli/cli.h"
+#include "encode/move_files.h"
+
+#include <QDir>
+
+namespace vn::cli {
+
+namespace {
+
+// The window hands Move Files the pairs of its last Replace Tags run. Here every A file is a
+// candidate: the TempFile folder file of its name is moved in only when it carries exactly A's
+// tags, which is what replace-tags wrote for it, whatever B and offset it was run with.
+int runMove(Context& context, const QStringList& given)
+{
+    QStringList args = given;
+    Settings& s = context.settings;
+    QString backup, temp, levels, error;
+    if (takeOption(args, QStringLiteral("--backup"), backup, error))
+        s.Path_Bkup = backup;
+    if (error.isEmpty() && takeOption(args, QStringLiteral("--temp"), temp, error))
+        s.Path_Temp = temp;
+    bool ok = true;
+    if (error.isEmpty() && takeOption(args, QStringLiteral("--levels"), levels, error))
+        s.BkupFldr_Level = levels.toInt(&ok);
+    if (!ok)
+        error = QStringLiteral("--levels takes a whole number");
+    if (!error.isEmpty() || args.size() != 1)
+        return usageError("move", error.isEmpty() ? QStringLiteral("move takes Folder A") : error);
+
+    ComparisonState state;
+    state.folderA = args[0];
+    if (const int code = loadSideTags(state.folderA, s.ExtPriorityList, state.a)) {
+        printErr(compareErrorText(code) + QLatin1Char('\n'));
+        return ExitFailure;
+    }
+    PairList pairs;
+    for (int i = 0; i < state.a.count(); ++i)
+        pairs.push_back(TrackPair{i, uint32_t(i), uint32_t(i), 0});
+
+    std::vector<MoveStep> steps;
+    const int code = moveFiles(state, s, true, pairs, int(pairs.size()), context.feedback, &steps);
+    if (code == LevelTooFewLevels) {
+        printErr(writeReplacedErrorText(WriteNoLevelFolder, state.folderA) + QLatin1Char('\n'));
+        return ExitFailure;
+    }
+    if (code != 0)
+        return ExitFailure; // the folder error went to stderr through the feedback
+    QString out;
+    bool failed = false;
+    for (const MoveStep& step : steps) {
+        if (step.done) {
+            out += QStringLiteral("%1 -> %2\n").arg(QDir::toNativeSeparators(step.from), QDir::toNativeSeparators(step.to));
+        } else if (!step.nothingProduced) {
+            printErr(QStringLiteral("skipped %1: %2\n").arg(QDir::toNativeSeparators(step.from), step.reason));
+            failed = true;
+        }
+    }
+    printOut(out);
+    return failed ? ExitFailure : ExitOk;
+}
+
+} // namespace
+
+VN_CLI_COMMAND("move", "A [--backup DIR] [--temp DIR] [--levels N]",
+               "Move Files: A's files into the backup level folder, the files replace-tags wrote into Folder A",
+               runMove);
+
+} // namespace vn::cli

@@ -1,0 +1,225 @@
+#include "encode/move_files.h"
+
+#include "app/settings.h"
+#include "encode/safe_file.h"
+#include "util/ascii_name.h"
+#include "util/feedback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace vn {
+
+namespace {
+
+constexpr int FolderExists = EEXIST;
+
+// 0 when the folder was made, FolderExists when the name is taken, else the system's error number.
+int createFolder(const QString& path)
+{
+    errno = 0;
+    // The parent failing is never "the folder exists", whatever errno was left behind.
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return errno && errno != EEXIST ? errno : ENOTDIR;
+#ifdef Q_OS_UNIX
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+        return 0;
+    return errno;
+#else
+    if (QFileInfo::exists(path))
+        return FolderExists;
+    return QDir().mkdir(path) ? 0 : EACCES;
+#endif
+}
+
+QString asciiFolderName(const QString& text, const char* fallback)
+{
+    const QString name = MakeAsciiName(QStringView(text).left(256), 257);
+    return name.isEmpty() ? QString::fromLatin1(fallback) : name;
+}
+
+bool sameValue(const TagValue& x, const TagValue& y)
+{
+    if (x.present() != y.present())
+        return false;
+    return !x.present() || (x.size == y.size && std::memcmp(x.data, y.data, x.size) == 0);
+}
+
+QString producedName(const QString& aName, const QString& extension)
+{
+    if (extension.isEmpty())
+        return aName;
+    const qsizetype dot = aName.lastIndexOf(QLatin1Char('.'));
+    return (dot > 0 ? aName.left(dot) : aName) + extension;
+}
+
+} // namespace
+
+int makeLevelFolder(QString& path, const QString& base, const QString& folderA, int levels, bool reuseExisting,
+                    Feedback& feedback, const LevelFolderNames* names)
+{
+    path.clear();
+    QString tail;
+    if (names) {
+        for (int level = 2; level <= levels; ++level)
+            tail += QLatin1Char('/') + asciiFolderName(names->genre, "undefined");
+        if (levels >= 1)
+            tail += QLatin1Char('/') + asciiFolderName(names->albumArtist, "unknown artist");
+        if (levels >= 0)
+            tail += QLatin1Char('/') + asciiFolderName(names->album, "unknown album");
+    } else {
+        const QString a = QDir::cleanPath(QDir::fromNativeSeparators(folderA));
+        qsizetype at = a.size();
+        for (int k = 0; k <= std::max(levels, 0); ++k) {
+            at = at > 0 ? a.lastIndexOf(QLatin1Char('/'), at - 1) : -1;
+            if (at < 0)
+                return LevelTooFewLevels;
+        }
+        tail = a.mid(at);
+        if (tail.size() < 2) // the root has no folder name to repeat
+            return LevelTooFewLevels;
+    }
+
+    const QString wanted = QDir::cleanPath(base) + tail;
+    for (int suffix = 0;; ++suffix) {
+        const QString candidate = suffix ? QStringLiteral("%1_%2").arg(wanted).arg(suffix) : wanted;
+        // Without a base the tail would land at the root of the file system.
+        const int error = base.isEmpty() ? ENOENT : createFolder(candidate);
+        if (error == 0 || (error == FolderExists && reuseExisting && QFileInfo(candidate).isDir())) {
+            path = candidate;
+            return suffix;
+        }
+        if (error != FolderExists || suffix >= 99999) {
+            path = candidate;
+            feedback.message(QStringLiteral("Error (SHCreateDirectoryEx)\n System Error Code=%1\n\"%2\"\n")
+                                 .arg(error)
+                                 .arg(QDir::toNativeSeparators(candidate)),
+                             QStringLiteral("Error : SHCreateDirectoryEx"), MessageButtons::Ok, MessageIcon::Error);
+            return LevelCannotCreate;
+        }
+    }
+}
+
+bool readId3TagOnly(const QString& path, FileTags& file)
+{
+    file = FileTags{};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    TagHeader header;
+    uint32_t tagSize = 0;
+    if (id3HeaderCode(f.read(10), uint64_t(f.size()), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
+        return false;
+    file.tagBuffer = f.read(tagSize);
+    if (file.tagBuffer.size() != qsizetype(tagSize))
+        return false;
+    file.header = header;
+    fillId3Record(header.version, QByteArrayView(file.tagBuffer), file.record);
+    file.audioOffset = 10 + tagSize;
+    file.audioSize = uint32_t(uint64_t(f.size()) - file.audioOffset);
+    return true;
+}
+
+int loadSideTags(const QString& folder, const QStringList& extPriorityList, FileList& side)
+{
+    side = FileList{};
+    if (!QFileInfo(folder).isDir())
+        return 1;
+    const QStringList names = listFolderAudio(folder, extPriorityList);
+    if (names.isEmpty())
+        return 2;
+    for (const QString& name : names) {
+        FileTags file;
+        if (!readId3TagOnly(QDir(folder).filePath(name), file))
+            file.header = TagHeader{KindUnreadable, 0, 0};
+        side.names.push_back(name);
+        side.files.push_back(std::move(file));
+    }
+    return 0;
+}
+
+bool producedFromA(const QString& path, const FileTags& a)
+{
+    FileTags produced;
+    if (!readId3TagOnly(path, produced) || produced.header.version != a.header.version)
+        return false;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        const bool fromB = row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
+        if (!fromB && !sameValue(produced.record[size_t(row)], a.record[size_t(row)]))
+            return false;
+    }
+    return true;
+}
+
+int moveFiles(const ComparisonState& state, const Settings& settings, bool backupMode, const PairList& pairs,
+              int count, Feedback& feedback, std::vector<MoveStep>* steps, const QString& producedExtension)
+{
+    if (!backupMode)
+        return 0; // the produced files are already where they belong
+    QString backup;
+    const int level = makeLevelFolder(backup, settings.Path_Bkup, state.folderA, settings.BkupFldr_Level,
+                                      settings.BkupFldr_Exist != 0, feedback);
+    if (level < 0)
+        return level;
+
+    auto note = [&](const QString& from, const QString& to, bool done, const QString& reason = QString(),
+                    bool nothingProduced = false) {
+        if (steps)
+            steps->push_back(MoveStep{from, to, done, reason, nothingProduced});
+    };
+    count = std::clamp<int>(count, 0, int(pairs.size()));
+    for (int i = 0; i < count; ++i) {
+        const int a = pairs[size_t(i)].aIndex;
+        if (a < 0 || a >= state.a.count())
+            continue;
+        const QString aName = state.a.names[size_t(a)];
+        const QString pName = producedName(aName, producedExtension);
+        const QString produced = QDir(settings.Path_Temp).filePath(pName);
+        const QString original = QDir(state.folderA).filePath(aName);
+        const QString kept = QDir(backup).filePath(aName);
+        const QString target = QDir(state.folderA).filePath(pName);
+        if (!QFileInfo(produced).isFile()) {
+            note(produced, target, false, QStringLiteral("no produced file"), true);
+            continue;
+        }
+        // A file of that name left from some other run must not take A's place.
+        if (state.folderBMode && !producedFromA(produced, state.a.files[size_t(a)])) {
+            note(produced, target, false, QStringLiteral("does not carry the tags of %1").arg(aName));
+            continue;
+        }
+        // The replacement's data is on the disk before A's file leaves.
+        if (!syncFileData(produced)) {
+            note(produced, target, false, QStringLiteral("cannot be flushed to the disk"));
+            continue;
+        }
+        if (!moveFileNoReplace(original, kept)) {
+            note(original, kept, false, QFileInfo::exists(kept) ? QStringLiteral("already in the backup folder")
+                                                                 : QStringLiteral("cannot be moved"));
+            continue;
+        }
+        note(original, kept, true);
+        if (!moveFileNoReplace(produced, target)) {
+            // Put A's file back so Folder A is never left without the track.
+            const bool back = moveFileNoReplace(kept, original);
+            note(produced, target, false,
+                 back ? QStringLiteral("cannot be moved; A's file was put back")
+                      : QStringLiteral("cannot be moved; A's file stays in the backup folder"));
+            if (back)
+                note(kept, original, true);
+            continue;
+        }
+        note(produced, target, true);
+    }
+    return 0;
+}
+
+} // namespace vn

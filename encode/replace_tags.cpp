@@ -1,0 +1,242 @@
+#include "encode/replace_tags.h"
+
+#include "app/settings.h"
+#include "encode/move_files.h"
+#include "encode/safe_file.h"
+#include "util/feedback.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace vn {
+
+namespace {
+
+constexpr int64_t MaxTagSize = 0x0FFFFFFF; // what four 7-bit bytes can hold
+
+// The rows the new file takes from B: what B's own encoding says about itself.
+constexpr bool rowFromB(int row)
+{
+    return row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
+}
+
+// A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
+// row is absent or its value does not lie inside the buffer behind a whole frame header.
+QByteArrayView frameBytes(const FileTags& file, int row)
+{
+    const TagValue& value = file.record[size_t(row)];
+    if (!value.present())
+        return {};
+    const uintptr_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
+    const auto begin = reinterpret_cast<uintptr_t>(file.tagBuffer.constData());
+    const auto end = begin + uintptr_t(file.tagBuffer.size());
+    const auto data = reinterpret_cast<uintptr_t>(value.data);
+    if (data < begin + headerSize || data > end || value.size > end - data)
+        return {};
+    return QByteArrayView(reinterpret_cast<const char*>(value.data) - headerSize, qsizetype(value.size + headerSize));
+}
+
+// A's flags go on as they are, except those announcing an extended header or a footer: neither is
+// written, and a reader believing the flag would take the first frame for one.
+uint8_t writtenFlags(const TagHeader& header)
+{
+    switch (header.version) {
+    case KindId3v23:
+        return header.flags & ~0x40u;
+    case KindId3v24:
+        return header.flags & ~0x50u;
+    default:
+        return header.flags;
+    }
+}
+
+void putSyncSafe(QByteArray& out, uint32_t value)
+{
+    for (int shift = 21; shift >= 0; shift -= 7)
+        out.append(char((value >> shift) & 0x7f));
+}
+
+int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, int blockSize,
+                 int minPadding, QString& path, QByteArray& tag)
+{
+    if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
+        return WriteNotId3Pair;
+    path = QDir(state.folderA).filePath(state.a.names[size_t(pair.aIndex)]);
+    const FileTags& a = state.a.files[size_t(pair.aIndex)];
+    const FileTags& b = state.b.files[pair.bFirst];
+    if (!isId3Kind(a.header.version) || a.header.version != b.header.version)
+        return WriteNotId3Pair;
+
+    path = QDir(state.folderB).filePath(state.b.names[pair.bFirst]);
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return WriteCannotReadB;
+    // B may have changed since the compare; its audio must still start where the compare found it.
+    const QByteArray head = in.read(10);
+    TagHeader bHeader;
+    uint32_t bTagSize = 0;
+    if (id3HeaderCode(head, uint64_t(in.size()), bHeader, bTagSize) != ReadTagsOk || 10 + uint64_t(bTagSize) != b.audioOffset)
+        return WriteCannotReadB;
+    const uint64_t audioBytes = uint64_t(in.size()) - b.audioOffset;
+
+    std::array<QByteArrayView, TagFieldRowCount> frames;
+    int64_t bodySize = 0;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        frames[size_t(row)] = frameBytes(rowFromB(row) ? b : a, row);
+        bodySize += frames[size_t(row)].size();
+    }
+    const int64_t padding = id3Padding(bodySize, blockSize, minPadding);
+    path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
+    if (bodySize + padding > MaxTagSize)
+        return WriteTagTooLarge;
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        return WriteDestinationTaken;
+
+    tag.resize(0); // one block for every pair: fresh memory costs more than the copying
+    tag.reserve(qsizetype(10 + bodySize + padding));
+    tag.append("ID3", 3);
+    tag.append(char(a.header.version));
+    tag.append(char(a.header.revision));
+    tag.append(char(writtenFlags(a.header)));
+    putSyncSafe(tag, uint32_t(bodySize + padding));
+    for (QByteArrayView frame : frames)
+        tag.append(frame);
+    tag.append(qsizetype(padding), '\0');
+
+    NewFile out(path);
+    if (!out.open() || !out.write(tag.constData(), tag.size()) || !out.copyFrom(in.handle(), b.audioOffset, audioBytes))
+        return WriteCannotCreate;
+    if (!out.commit())
+        return QFileInfo::exists(path) ? WriteDestinationTaken : WriteCannotCreate;
+    return WriteOk;
+}
+
+} // namespace
+
+QString tagVersionErrorText(int code)
+{
+    switch (code) {
+    case 1:
+        return QStringLiteral("Folder-A : Inconsistent Tag Version");
+    case 2:
+        return QStringLiteral("Folder-B : Inconsistent Tag Version");
+    case 3:
+        return QStringLiteral("Folder-A : Not ID3v2");
+    case 4:
+        return QStringLiteral("Folder-B : Not ID3v2");
+    case 5:
+        return QStringLiteral("ID3v2 version Mismatched");
+    default:
+        return QString();
+    }
+}
+
+QString writeReplacedErrorText(int code, const QString& path)
+{
+    const QString where = QDir::toNativeSeparators(path);
+    switch (code) {
+    case WriteCannotReadB:
+        return QStringLiteral("Cannot read \"%1\" as the comparison found it.").arg(where);
+    case WriteCannotCreate:
+        return QStringLiteral("Cannot create \"%1\".").arg(where);
+    case WriteDestinationTaken:
+        return QStringLiteral("\"%1\" already exists and was left as it is.").arg(where);
+    case WriteTagTooLarge:
+        return QStringLiteral("The tag for \"%1\" is too large for ID3v2.").arg(where);
+    case WriteNotId3Pair:
+        return QStringLiteral("\"%1\" is not part of an ID3v2 pair of one version.").arg(where);
+    case WriteNoLevelFolder:
+        return QStringLiteral("Folder A \"%1\" has fewer folder levels than the level folder asks for.").arg(where);
+    default:
+        return QString();
+    }
+}
+
+int64_t id3Padding(int64_t bodySize, int blockSize, int minPadding)
+{
+    if (blockSize >= 1) {
+        const int64_t whole = bodySize + 10;
+        int64_t padding = (whole / blockSize + 1) * blockSize - whole;
+        if (padding < minPadding)
+            padding += blockSize;
+        return padding;
+    }
+    return std::max(minPadding, 0);
+}
+
+PairList folderPairs(int countA, int countB, int trackOffsetB)
+{
+    PairList pairs;
+    const int64_t o = trackOffsetB;
+    const int64_t n = std::max<int64_t>(0, o < 0 ? std::min<int64_t>(countA, countB + o) : std::min<int64_t>(countB, countA - o));
+    pairs.reserve(size_t(n));
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t a = o < 0 ? i : i + o;
+        const int64_t b = o < 0 ? i - o : i;
+        pairs.push_back(TrackPair{int32_t(a), uint32_t(b), uint32_t(b), 0});
+    }
+    return pairs;
+}
+
+int writeReplacedTags(const ComparisonState& state, const QString& destination, const PairList& pairs, int count,
+                      int blockSize, int minPadding, ReplaceOutcome* outcome)
+{
+    count = std::clamp<int>(count, 0, int(pairs.size()));
+    QByteArray tag;
+    for (int i = 0; i < count; ++i) {
+        QString path;
+        const int code = writeOnePair(state, destination, pairs[size_t(i)], blockSize, minPadding, path, tag);
+        if (code != WriteOk) {
+            if (outcome) {
+                outcome->writeCode = code;
+                outcome->failedPath = path;
+            }
+            return code;
+        }
+        if (outcome)
+            outcome->written << path;
+    }
+    return WriteOk;
+}
+
+int replaceOrEncode(const ComparisonState& state, const Settings& settings, const ReplaceOptions& options,
+                    Feedback& feedback, PairList& pairs, ReplaceOutcome& outcome)
+{
+    outcome = ReplaceOutcome{};
+    pairs.clear();
+    if (!options.batch && !options.batchRunning) {
+        const int code = checkTagVersions(state);
+        if (code != 0) {
+            outcome.precheck = code;
+            feedback.message(tagVersionErrorText(code),
+                             QString::fromLatin1(state.folderBMode ? ReplaceTagsCaption : EncodingBCaption),
+                             MessageButtons::Ok, MessageIcon::Warning);
+            return 0;
+        }
+    }
+    // Encoding B, the CD image branch, is not part of this build.
+    if (!state.folderBMode)
+        return 0;
+
+    pairs = folderPairs(state.a.count(), state.b.count(), state.trackOffsetB);
+    const int n = int(pairs.size());
+    if (options.backupMode) {
+        outcome.destination = settings.Path_Temp;
+    } else {
+        const int level = makeLevelFolder(outcome.destination, settings.Path_Otpt, state.folderA,
+                                          settings.BkupFldr_Level, settings.BkupFldr_Exist != 0, feedback);
+        // A folder that could not be made is no place to write into.
+        if (level < 0) {
+            outcome.writeCode = level == LevelTooFewLevels ? WriteNoLevelFolder : WriteCannotCreate;
+            outcome.failedPath = level == LevelTooFewLevels ? state.folderA : outcome.destination;
+            return n;
+        }
+    }
+    writeReplacedTags(state, outcome.destination, pairs, n, settings.ID3_Blk, settings.ID3_Pad, &outcome);
+    return n;
+}
+
+} // namespace vn

@@ -1,0 +1,200 @@
+#include "encode/safe_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vn {
+
+namespace {
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool copyWithBuffer(int from, uint64_t offset, int to, uint64_t size)
+{
+    std::vector<char> buffer(size_t(std::min<uint64_t>(size, 1 << 20)));
+    while (size > 0) {
+        const ssize_t n = ::pread(from, buffer.data(), size_t(std::min<uint64_t>(size, buffer.size())), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !writeAll(to, buffer.data(), size_t(n)))
+            return false;
+        offset += uint64_t(n);
+        size -= uint64_t(n);
+    }
+    return true;
+}
+
+// A move between file systems: a complete, flushed copy under the new name first, then the source
+// goes. Should that last step fail, the file stands in both places and nothing is lost.
+bool moveAcross(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    NewFile copy(to);
+    if (!copy.open() || !copy.copyFrom(source.handle(), 0, uint64_t(source.size())) || !copy.sync() || !copy.commit())
+        return false;
+    source.close();
+    ::unlink(QFile::encodeName(from).constData());
+    return true;
+}
+
+} // namespace
+
+bool moveFileNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray src = QFile::encodeName(from);
+    const QByteArray dst = QFile::encodeName(to);
+#ifdef SYS_renameat2
+    constexpr unsigned RenameNoReplace = 1; // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RenameNoReplace) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    if (errno == EXDEV)
+        return moveAcross(from, to);
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return false;
+#endif
+    // A hard link is refused when the name is taken, so no file can be replaced in between.
+    if (::link(src.constData(), dst.constData()) == 0) {
+        ::unlink(src.constData());
+        return true;
+    }
+    if (errno == EEXIST)
+        return false;
+    if (errno == EXDEV)
+        return moveAcross(from, to);
+    // File systems without hard links: the check and the rename are two steps there.
+    struct stat st;
+    if (::lstat(dst.constData(), &st) == 0 || errno != ENOENT)
+        return false;
+    return ::rename(src.constData(), dst.constData()) == 0;
+}
+
+bool syncFileData(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fdatasync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+NewFile::NewFile(const QString& path) : path_(path) {}
+
+NewFile::~NewFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!committed_ && !tempName_.isEmpty())
+        ::unlink(tempName_.constData()); // our own partial file, never the user's
+}
+
+bool NewFile::open()
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
+#ifdef O_TMPFILE
+    // A file without a name vanishes by itself if we die; it is named through /proc.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0)
+            return true;
+    }
+#endif
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        tempName_ = folder + "/_tmp" + QByteArray::number(QRandomGenerator::global()->bounded(1000000)).rightJustified(6, '0') + ".part";
+        fd_ = ::open(tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd_ < 0)
+        tempName_.clear();
+    failed_ = fd_ < 0;
+    return !failed_;
+}
+
+bool NewFile::write(const char* data, qint64 size)
+{
+    failed_ = failed_ || size < 0 || !writeAll(fd_, data, size_t(size));
+    return !failed_;
+}
+
+bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
+{
+    if (failed_)
+        return false;
+#ifdef SYS_copy_file_range
+    // The kernel copies without bringing the bytes up here; where a file system refuses, the copy
+    // goes on through a buffer from where it stopped.
+    while (size > 0) {
+        loff_t in = loff_t(offset);
+        const ssize_t n = ::syscall(SYS_copy_file_range, fromFd, &in, fd_, nullptr, size_t(std::min<uint64_t>(size, 1u << 30)), 0u);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n <= 0) {
+            failed_ = true; // a short source, a full disk
+            return false;
+        }
+        offset += uint64_t(n);
+        size -= uint64_t(n);
+    }
+#endif
+    failed_ = !copyWithBuffer(fromFd, offset, fd_, size);
+    return !failed_;
+}
+
+bool NewFile::sync()
+{
+    failed_ = failed_ || ::fdatasync(fd_) != 0;
+    return !failed_;
+}
+
+bool NewFile::commit()
+{
+    if (failed_ || fd_ < 0)
+        return false;
+    const QByteArray target = QFile::encodeName(path_);
+    bool named = false;
+    if (tempName_.isEmpty()) {
+        char proc[64];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+        named = ::linkat(AT_FDCWD, proc, AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    // Some file systems report a failed write only when the file is closed.
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!tempName_.isEmpty() && closed)
+        named = moveFileNoReplace(QFile::decodeName(tempName_), path_);
+    if (named && !closed)
+        named = ::unlink(target.constData()) != 0; // our own file, just named, whose data may be short
+    committed_ = named;
+    return named && closed;
+}
+
+} // namespace vn

@@ -1,0 +1,47 @@
+#pragma once
+// Writing and moving files so that no file the user has is ever replaced or left half written: a
+// new file is built without a name (or under a temporary one) in its target's folder and takes its
+// name only when complete, and neither that nor a move ever lands on an existing name.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace vn {
+
+// Moves from to to. False, with both files as they were, when to exists or the move fails. Across
+// file systems the data is copied and flushed before the source goes.
+bool moveFileNoReplace(const QString& from, const QString& to);
+
+// Waits until the file's data is on the disk. False when it cannot be opened or synced.
+bool syncFileData(const QString& path);
+
+// A new file at path. Until commit it has no name (or a temporary one beside path, removed again
+// when the file is given up), so a crash never leaves part of it under path.
+class NewFile {
+public:
+    explicit NewFile(const QString& path);
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    bool open();
+    bool write(const char* data, qint64 size);
+    // Copies size bytes of the open file from, starting at offset, in the kernel where it can.
+    bool copyFrom(int fromFd, uint64_t offset, uint64_t size);
+    // Waits until the data written so far is on the disk.
+    bool sync();
+    // Gives the file its name. False when the name is taken or the data could not be completed.
+    bool commit();
+
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+    QByteArray tempName_; // empty for a file without a name
+    int fd_ = -1;
+    bool failed_ = false;
+    bool committed_ = false;
+};
+
+} // namespace vn

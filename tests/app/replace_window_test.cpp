@@ -1,0 +1,87 @@
+// Replace Tags and Move Files from the window: the files written, the buttons each step enables,
+// the pre-check box, Output mode, and the list cleared after the move.
+#include "app/app_fixture.h"
+#include "app/command_ids.h"
+#include "app/comparison_model.h"
+#include "encode/encode_fixtures.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace vn::test {
+namespace {
+
+class ReplaceWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        QDir(home.path()).mkpath("A");
+        QDir(home.path()).mkpath("B");
+        for (const char* name : {"1.mp3", "2.mp3"}) {
+            writeMp3(home.filePath("A"), QLatin1String(name), 3, rowFrame(3, RowTitle, name), cbrFrames(1));
+            writeMp3(home.filePath("B"), QLatin1String(name), 3, rowFrame(3, RowEncodedBy, "b"), cbrFrames(2));
+        }
+        QByteArray ini = "BkupFldr_Level=0\n";
+        for (auto [key, folder] : {std::pair{"Path_A", "A"}, {"Path_B", "B"}, {"Path_Temp", "temp"}, {"Path_Bkup", "bkup"}, {"Path_Otpt", "output"}})
+            ini += QByteArray(key) + "=" + home.filePath(folder).toUtf8() + "\n";
+        writeIni(ini);
+    }
+    // Runs a command that opens a message box; "title|text".
+    QString boxOf(int id)
+    {
+        QString seen;
+        onNextModal([&seen](QWidget* dialog) {
+            seen = dialog->windowTitle() + '|' + qobject_cast<QMessageBox*>(dialog)->text();
+            dialog->close();
+        });
+        window->runCommand(id);
+        return seen;
+    }
+    bool enabled(int id) { return child<QWidget>(window.get(), id)->isEnabled(); }
+};
+
+TEST_F(ReplaceWindowTest, ReplaceThenMoveLeavesTheNewFilesInAAndClearsTheList)
+{
+    MainWindow& w = open();
+    child<QLineEdit>(&w, QStringLiteral("editBlockSize"))->setText(QStringLiteral("16"));
+    w.runCommand(BtnCompare);
+    w.runCommand(BtnReplace);
+    const QByteArray made = readFile(home.filePath("temp/2.mp3")), originalA = readFile(home.filePath("A/2.mp3"));
+    EXPECT_EQ(splitMp3(made).audio, cbrFrames(2));
+    EXPECT_EQ((10 + splitMp3(made).body.size()) % 16, 0); // the block size box was read
+    EXPECT_TRUE(enabled(BtnMoveFiles) && action(CmdMoveFiles)->isEnabled());
+    w.runCommand(BtnMoveFiles);
+    EXPECT_EQ(readFile(home.filePath("A/2.mp3")), made);
+    EXPECT_EQ(readFile(home.filePath("bkup/A/2.mp3")), originalA);
+    for (int id : {BtnReplace, BtnMoveFiles, BtnPlay, BtnProp})
+        EXPECT_FALSE(enabled(id)) << id;
+    EXPECT_FALSE(action(CmdReplace)->isEnabled() || action(CmdMoveFiles)->isEnabled());
+    EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
+}
+
+TEST_F(ReplaceWindowTest, PreCheckBoxOutputModeAndEncodingB)
+{
+    writeMp3(home.filePath("B"), "2.mp3", 4, rowFrame(4, RowEncodedBy, "b"), cbrFrames(2));
+    MainWindow& w = open();
+    w.runCommand(BtnCompare);
+    EXPECT_EQ(boxOf(BtnReplace), QStringLiteral("Error in Replace Tags|Folder-B : Inconsistent Tag Version"));
+    EXPECT_FALSE(enabled(BtnMoveFiles));
+    EXPECT_TRUE(QDir(home.filePath("temp")).isEmpty());
+
+    // Output mode writes into the level folder and leaves Move Files off; a second run finds the
+    // files there and says so instead of replacing them.
+    writeMp3(home.filePath("B"), "2.mp3", 3, rowFrame(3, RowEncodedBy, "b"), cbrFrames(2));
+    w.runCommand(BtnModeBackup);
+    w.runCommand(BtnCompare);
+    w.runCommand(BtnReplace);
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("output/A/1.mp3")));
+    EXPECT_FALSE(enabled(BtnMoveFiles));
+    EXPECT_TRUE(boxOf(BtnReplace).startsWith(QStringLiteral("Error in Replace Tags|")));
+
+    w.runCommand(BtnModeB);
+    EXPECT_TRUE(boxOf(BtnReplace).contains(QStringLiteral("\"Encoding B\" is not available in this build.")));
+}
+
+} // namespace
+} // namespace vn::test

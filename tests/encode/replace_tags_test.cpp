@@ -1,0 +1,149 @@
+// Replace Tags: the padding rule, the pairs, the bytes of the new files, the pre-check, and the files
+// it never touches.
+#include "encode/encode_fixtures.h"
+#include "encode/replace_tags.h"
+
+namespace vn::test {
+namespace {
+
+TEST(Id3Padding, WorkedValuesAndUnusualSettings)
+{
+    EXPECT_EQ(id3Padding(1000, 0, 256), 256);
+    EXPECT_EQ(id3Padding(1000, 2048, 256), 1038);
+    EXPECT_EQ(id3Padding(1900, 2048, 256), 2186);
+    EXPECT_EQ(id3Padding(1014, 1024, 256), 1024);
+    EXPECT_EQ(id3Padding(1000, 0, 0), 0);
+    EXPECT_EQ(id3Padding(1000, 1, 0), 1);
+    EXPECT_EQ(id3Padding(1000, 1, 256), 2); // one block added once, below the minimum
+    EXPECT_EQ(id3Padding(1000, 0, -500), 0);
+    EXPECT_EQ(id3Padding(1000, -16, 100), 100);
+    EXPECT_EQ((1014 + 10 + id3Padding(1014, 16, -1000)) % 16, 0);
+}
+
+TEST(FolderPairs, FollowTheListRowsForBothSigns)
+{
+    const PairList p = folderPairs(10, 10, 2), q = folderPairs(10, 10, -3);
+    ASSERT_EQ(p.size(), 8u);
+    EXPECT_TRUE(p[0].aIndex == 2 && p[0].bFirst == 0 && p[7].aIndex == 9 && p[7].bLast == 7);
+    ASSERT_EQ(q.size(), 7u);
+    EXPECT_TRUE(q[0].aIndex == 0 && q[0].bFirst == 3);
+    EXPECT_TRUE(folderPairs(3, 10, 5).empty());
+    EXPECT_EQ(folderPairs(250, 300, 0).size(), 250u);
+}
+
+class ReplaceTest : public EncodeFolders {
+protected:
+    int replace() { return replaceOrEncode(state, settings, ReplaceOptions{}, feedback, pairs, outcome); }
+    PairList pairs;
+    ReplaceOutcome outcome;
+};
+
+TEST_F(ReplaceTest, OffsetTwoWritesEightFilesOfAsTagsOverBsAudio)
+{
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        writeMp3(a, QStringLiteral("a%1.mp3").arg(i), 3, rowFrame(3, RowTitle, n) + rowFrame(3, RowEncodedBy, "A"), cbrFrames(2));
+        writeMp3(b, QStringLiteral("b%1.mp3").arg(i), 3, rowFrame(3, RowEncodedBy, n),
+                 cbrFrames(3) + n + id3v1Block("t", "a", "l", "2024", "c", 1, 2), 0, 40);
+    }
+    ASSERT_EQ(compare(2), 0);
+    EXPECT_EQ(replace(), 8);
+    EXPECT_EQ(outcome.written.size(), 8);
+    EXPECT_FALSE(QFileInfo::exists(temp(QStringLiteral("a1.mp3"))));
+    for (int i = 0; i < 8; ++i) {
+        const Mp3Parts made = splitMp3(readFile(temp(QStringLiteral("a%1.mp3").arg(i + 2))));
+        // ID3_Blk 0 and ID3_Pad 0: the audio, ID3v1 included, follows the last frame directly.
+        EXPECT_EQ(made.body, rowFrame(3, RowTitle, QByteArray::number(i + 2)) + rowFrame(3, RowEncodedBy, QByteArray::number(i)));
+        EXPECT_EQ(made.audio, splitMp3(readFile(QDir(b).filePath(QStringLiteral("b%1.mp3").arg(i)))).audio);
+    }
+}
+
+TEST_F(ReplaceTest, TakesEachRowFromItsSideInRowOrder)
+{
+    settings.ID3_Blk = 1024;
+    settings.ID3_Pad = 256;
+    for (uint8_t v : {uint8_t(2), uint8_t(4)}) {
+        const QString sub = QString::number(v);
+        for (const QString& f : {a, b, dir.filePath(QStringLiteral("temp"))})
+            QDir(f).mkdir(sub);
+        QByteArray aFrames, bFrames, expected;
+        // Reverse order and a frame of no row: the new tag holds the rows in row order only.
+        for (int row = TagFieldRowCount - 1; row >= 0; --row)
+            aFrames += rowFrame(v, row, "a" + QByteArray::number(row));
+        aFrames += id3Frame(v, v == 2 ? "TXX" : "TXXX", QByteArray("\0x\0y", 4));
+        for (int row : {RowAlbum, RowEncodedBy, RowEncoderSettings, RowLength, RowPicture, RowCdIdentifier})
+            bFrames += rowFrame(v, row, "b" + QByteArray::number(row));
+        for (int row = 0; row < TagFieldRowCount; ++row) {
+            const bool fromB = row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
+            expected += rowFrame(v, row, (fromB ? "b" : "a") + QByteArray::number(row));
+        }
+        writeMp3(a + "/" + sub, QStringLiteral("1.mp3"), v, aFrames, cbrFrames(1), v == 4 ? 0xB0 : 0);
+        writeMp3(a + "/" + sub, QStringLiteral("2.mp3"), v, rowFrame(v, RowTitle, "no picture"), cbrFrames(1));
+        for (const char* name : {"1.mp3", "2.mp3"})
+            writeMp3(b + "/" + sub, QLatin1String(name), v, bFrames, cbrFrames(2), 0, 300);
+        state.folderA = a + "/" + sub;
+        state.folderB = b + "/" + sub;
+        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0), 0);
+        settings.Path_Temp = dir.filePath("temp/" + sub);
+        EXPECT_EQ(replace(), 2);
+        ASSERT_EQ(outcome.writeCode, WriteOk);
+        const Mp3Parts made = splitMp3(readFile(temp(QStringLiteral("1.mp3"))));
+        // A's version and revision; A's 2.4 flags less the extended-header and footer bits.
+        EXPECT_EQ(made.header.mid(3, 3), QByteArray(1, char(v)) + '\0' + (v == 4 ? '\xA0' : '\0'));
+        EXPECT_EQ(made.body.left(expected.size()), expected) << int(v);
+        EXPECT_EQ(made.body.mid(expected.size()), QByteArray(made.body.size() - expected.size(), '\0'));
+        EXPECT_EQ((10 + made.body.size()) % 1024, 0);
+        EXPECT_EQ(made.audio, cbrFrames(2));
+        // An A file without a picture gives none, though B has one.
+        EXPECT_FALSE(splitMp3(readFile(temp(QStringLiteral("2.mp3")))).body.contains(v == 2 ? "PIC" : "APIC"));
+    }
+}
+
+TEST_F(ReplaceTest, PreCheckRefusesMixedAndNonId3Sides)
+{
+    const std::array<std::array<uint8_t, 4>, 5> kinds{{{3, 4, 3, 3}, {3, 3, 4, 3}, {0, 0, 3, 3}, {3, 3, 0, 0}, {3, 3, 4, 4}}};
+    const char* texts[] = {"Folder-A : Inconsistent Tag Version", "Folder-B : Inconsistent Tag Version",
+                           "Folder-A : Not ID3v2", "Folder-B : Not ID3v2", "ID3v2 version Mismatched"};
+    for (int c = 0; c < 5; ++c) {
+        for (int f = 0; f < 4; ++f) { // 0: an MP3 without ID3v2
+            const QString path = QStringLiteral("%1/%2.mp3").arg(f < 2 ? a : b).arg(f % 2);
+            const uint8_t v = kinds[size_t(c)][size_t(f)];
+            writeFile(path, v ? id3Tag(v, rowFrame(v, RowTitle, "t")) + cbrFrames(1) : cbrFrames(1));
+        }
+        feedback.messages.clear();
+        ASSERT_EQ(compare(), 0);
+        EXPECT_EQ(replace(), 0);
+        EXPECT_EQ(outcome.precheck, c + 1);
+        EXPECT_EQ(feedback.messages, QStringList{QStringLiteral("Error in Replace Tags|") + QLatin1String(texts[c])});
+        EXPECT_TRUE(QDir(settings.Path_Temp).isEmpty());
+    }
+}
+
+TEST_F(ReplaceTest, StopsAtATakenNameOrAChangedBAndLeavesEveryFileAlone)
+{
+    for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) {
+        writeMp3(a, QLatin1String(name), 3, rowFrame(3, RowTitle, name), cbrFrames(1));
+        writeMp3(b, QLatin1String(name), 3, rowFrame(3, RowTitle, "b"), cbrFrames(2));
+    }
+    writeFile(temp(QStringLiteral("2.mp3")), "the user's own file");
+    ASSERT_EQ(compare(), 0);
+    EXPECT_EQ(replace(), 3);
+    EXPECT_EQ(outcome.writeCode, WriteDestinationTaken);
+    EXPECT_EQ(outcome.written, QStringList{temp(QStringLiteral("1.mp3"))});
+    EXPECT_EQ(readFile(temp(QStringLiteral("2.mp3"))), QByteArray("the user's own file"));
+    EXPECT_FALSE(QFileInfo::exists(temp(QStringLiteral("3.mp3"))));
+
+    // B's tag grew after the compare: its audio no longer starts where the compare found it.
+    settings.Path_Temp = dir.filePath(QStringLiteral("out"));
+    writeMp3(b, QStringLiteral("1.mp3"), 3, rowFrame(3, RowTitle, "longer title"), cbrFrames(2));
+    replace();
+    EXPECT_EQ(outcome.writeCode, WriteCannotReadB);
+    EXPECT_TRUE(QDir(settings.Path_Temp).isEmpty());
+    settings.Path_Temp = dir.filePath(QStringLiteral("missing"));
+    compare();
+    replace();
+    EXPECT_EQ(outcome.writeCode, WriteCannotCreate);
+}
+
+} // namespace
+} // namespace vn::test
