@@ -1,5 +1,6 @@
-// The TagLib side of mp3_read_bench: reads every file given, tags and accurate audio properties.
-// Built by mp3_read_bench.sh, outside the project's own targets.
+// The TagLib side of mp3_read_bench and compare_bench: reads every file given (any type TagLib
+// knows), tags and accurate audio properties.
+// Built by the bench scripts, outside the project's own targets.
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <cstdio>
