@@ -2,6 +2,8 @@
 #include "encode/move_files.h"
 #include "encode/replace_tags.h"
 
+#include <QDir>
+
 namespace vn::cli {
 
 namespace {
@@ -33,17 +35,17 @@ int runReplaceTags(Context& context, const QStringList& given)
     ok = ok && takeNumber(args, QStringLiteral("--pad"), s.ID3_Pad, error);
     const bool outputMode = ok && takeOption(args, QStringLiteral("--output"), output, error);
     if (ok && error.isEmpty() && takeOption(args, QStringLiteral("--temp"), temp, error))
-        s.Path_Temp = temp;
+        s.Path_Temp = QDir(temp).absolutePath();
     if (!ok || !error.isEmpty() || args.size() != 2)
         return usageError("replace-tags", error.isEmpty() ? QStringLiteral("replace-tags takes Folder A and Folder B") : error);
     if (outputMode)
-        s.Path_Otpt = output;
+        s.Path_Otpt = QDir(output).absolutePath();
 
     // Replace Tags needs each file's tag and where its audio starts, not the stream analysis the
     // compare list shows.
     ComparisonState state;
-    state.folderA = args[0];
-    state.folderB = args[1];
+    state.folderA = QDir(args[0]).absolutePath();
+    state.folderB = QDir(args[1]).absolutePath();
     state.trackOffsetB = offset;
     int code = loadSideTags(state.folderA, s.ExtPriorityList, state.a);
     if (code == 0) {

@@ -92,7 +92,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
     if (bodySize + padding > MaxTagSize)
         return WriteTagTooLarge;
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+    if (nameTaken(path))
         return WriteDestinationTaken;
 
     tag.resize(0); // one block for every pair: fresh memory costs more than the copying
@@ -110,7 +110,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (!out.open() || !out.write(tag.constData(), tag.size()) || !out.copyFrom(in.handle(), b.audioOffset, audioBytes))
         return WriteCannotCreate;
     if (!out.commit())
-        return QFileInfo::exists(path) ? WriteDestinationTaken : WriteCannotCreate;
+        return nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
     return WriteOk;
 }
 

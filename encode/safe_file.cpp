@@ -1,6 +1,7 @@
 #include "encode/safe_file.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -114,12 +115,22 @@ NewFile::~NewFile()
         ::unlink(tempName_.constData()); // our own partial file, never the user's
 }
 
+bool nameTaken(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
 bool NewFile::open()
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
+    // One file of many: the folder is taken from the name itself when it is absolute.
+    const qsizetype slash = path_.lastIndexOf(QLatin1Char('/'));
+    const QByteArray folder = QFile::encodeName(QDir::isAbsolutePath(path_) && slash > 0 ? path_.left(slash)
+                                                                                           : QFileInfo(path_).absolutePath());
 #ifdef O_TMPFILE
     // A file without a name vanishes by itself if we die; it is named through /proc.
-    if (::access("/proc/self/fd", X_OK) == 0) {
+    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+    if (procFds) {
         fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd_ >= 0)
             return true;

@@ -14,6 +14,10 @@ namespace vn {
 bool moveFileNoReplace(const QString& from, const QString& to);
 
 // Waits until the file's data is on the disk. False when it cannot be opened or synced.
+// True when something stands under the name (a file, a folder, a link, even a dangling one), or
+// when that cannot be told.
+bool nameTaken(const QString& path);
+
 bool syncFileData(const QString& path);
 
 // A new file at path. Until commit it has no name (or a temporary one beside path, removed again
