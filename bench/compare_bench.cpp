@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QProcess>
+#include "median_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -97,19 +99,6 @@ void registerFormat(const char* format)
         runTool(s, QStringLiteral("sh"), QStringList{QStringLiteral("-c"), QLatin1String(FfprobeLoop), QStringLiteral("sh")} + files);
     })->Repetitions(3);
 }
-
-// Keeps the medians so the ratios can be printed after the table.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> medians;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.aggregate_name == "median")
-                medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 

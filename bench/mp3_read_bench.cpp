@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QProcess>
+#include "median_reporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -71,19 +73,6 @@ void TagLibAccurate(benchmark::State& state)
 BENCHMARK(ReadAndAnalyse)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Cat)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(TagLibAccurate)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Keeps the medians so the ratios can be printed after the table.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> medians;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.aggregate_name == "median")
-                medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
