@@ -5,14 +5,16 @@
 # Usage: bench/replace_tags_bench.sh BUILD_DIR   (a Release build; vornelic-cli is built if needed)
 set -eu
 build=${1:?usage: $0 BUILD_DIR}
-work=${VORNELIC_BENCH_WORK:-$build/replace_bench_data}
+# Track length in seconds: VORNELIC_BENCH_SECONDS (60 unless told otherwise).
+seconds=${VORNELIC_BENCH_SECONDS:-60}
+work=${VORNELIC_BENCH_WORK:-$build/replace_bench_data_${seconds}s}
 reps=${VORNELIC_BENCH_REPS:-9}
 mkdir -p "$work/src" "$work/A" "$work/B"
 cmake --build "$build" --target vornelic-cli >/dev/null
 cli="$build/bin/vornelic-cli"
 
 if [ ! -f "$work/done" ]; then
-    ffmpeg -v error -y -f lavfi -i "sine=f=300:d=60" -f lavfi -i "anoisesrc=d=60:a=0.1" \
+    ffmpeg -v error -y -f lavfi -i "sine=f=300:d=$seconds" -f lavfi -i "anoisesrc=d=$seconds:a=0.1" \
         -filter_complex amix=inputs=2 -ac 2 -ar 44100 "$work/src/in.wav"
     ffmpeg -v error -y -f lavfi -i "testsrc=s=300x300" -frames:v 1 "$work/src/cover.png"
     i=0
