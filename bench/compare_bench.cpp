@@ -9,7 +9,7 @@
 
 #include <QDir>
 #include <QProcess>
-#include "median_reporter.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -58,22 +58,6 @@ QStringList sideFiles(const char* format)
     return out;
 }
 
-void runTool(benchmark::State& state, const QString& program, const QStringList& args)
-{
-    if (program.isEmpty()) {
-        state.SkipWithError("tool not given");
-        return;
-    }
-    for (auto _ : state) {
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(program, args);
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            state.SkipWithError(("failed: " + program.toStdString() + " " + p.readAllStandardError().toStdString()).c_str());
-            break;
-        }
-    }
-}
 
 void registerFormat(const char* format)
 {

@@ -6,7 +6,7 @@
 
 #include <QDir>
 #include <QProcess>
-#include "median_reporter.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -27,21 +27,6 @@ QStringList benchFiles()
     return files;
 }
 
-void runTool(benchmark::State& state, const QString& program, const QStringList& args)
-{
-    if (program.isEmpty()) {
-        state.SkipWithError("tool not given");
-        return;
-    }
-    for (auto _ : state) {
-        QProcess p;
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.start(program, args);
-        p.waitForFinished(-1);
-        if (p.exitCode() != 0)
-            state.SkipWithError("tool failed");
-    }
-}
 
 void ReadAndAnalyse(benchmark::State& state)
 {
