@@ -48,19 +48,30 @@ now() { date +%s%N; }
 cat "$work"/A/*.mp3 "$work"/B/*.mp3 > /dev/null # warm the cache
 ratios=""
 work_ratios=""
+replace() {
+    VORNELIC_HOME="$work" "$cli" replace-tags "$work/A" "$work/B" --temp "$work/out-rt" --block 0 --pad 256 >/dev/null
+}
 r=0
 while [ $r -lt "$reps" ]; do
     r=$((r + 1))
     rm -rf "$work/out-cp" "$work/out-rt" # this script's own output of the previous repetition
     mkdir -p "$work/out-cp" "$work/out-rt"
-    t0=$(now)
-    cp "$work"/B/*.mp3 "$work/out-cp/"
-    t1=$(now)
-    VORNELIC_HOME="$work" "$cli" replace-tags "$work/A" "$work/B" --temp "$work/out-rt" --block 0 --pad 256 >/dev/null
+    # Each command starts on a quiet disk: the previous one's written data and the removal of the
+    # last outputs are flushed first, and the order alternates so neither always goes first.
+    sync
+    if [ $((r % 2)) -eq 1 ]; then
+        t0=$(now); cp "$work"/B/*.mp3 "$work/out-cp/"; t1=$(now); cp_ms=$(( (t1 - t0) / 1000000 ))
+        sync
+        t0=$(now); replace; t1=$(now); rt_ms=$(( (t1 - t0) / 1000000 ))
+    else
+        t0=$(now); replace; t1=$(now); rt_ms=$(( (t1 - t0) / 1000000 ))
+        sync
+        t0=$(now); cp "$work"/B/*.mp3 "$work/out-cp/"; t1=$(now); cp_ms=$(( (t1 - t0) / 1000000 ))
+    fi
     t2=$(now)
     VORNELIC_HOME="$work" "$cli" --help >/dev/null 2>&1 || true
     t3=$(now)
-    cp_ms=$(( (t1 - t0) / 1000000 )); rt_ms=$(( (t2 - t1) / 1000000 )); start_ms=$(( (t3 - t2) / 1000000 ))
+    start_ms=$(( (t3 - t2) / 1000000 ))
     ratio=$(awk -v a="$rt_ms" -v b="$cp_ms" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }')
     work_ratio=$(awk -v a="$rt_ms" -v s="$start_ms" -v b="$cp_ms" 'BEGIN { printf "%.3f", (a - s) / (b > 0 ? b : 1) }')
     echo "repetition $r: cp ${cp_ms} ms, replace-tags ${rt_ms} ms (start-up ${start_ms} ms), ratio $ratio, without start-up $work_ratio"
