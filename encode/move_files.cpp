@@ -112,14 +112,14 @@ int makeLevelFolder(QString& path, const QString& base, const QString& folderA, 
 bool readId3TagOnly(const QString& path, FileTags& file)
 {
     file = FileTags{};
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const ReadOnlyFile f(path);
+    if (!f.isOpen())
         return false;
     TagHeader header;
     uint32_t tagSize = 0;
-    if (id3HeaderCode(f.read(10), uint64_t(f.size()), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
+    if (id3HeaderCode(f.readAt(0, 10), f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
         return false;
-    file.tagBuffer = f.read(tagSize);
+    file.tagBuffer = f.readAt(10, tagSize);
     if (file.tagBuffer.size() != qsizetype(tagSize))
         return false;
     file.header = header;

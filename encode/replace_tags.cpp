@@ -71,11 +71,11 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
         return WriteNotId3Pair;
 
     path = QDir(state.folderB).filePath(state.b.names[pair.bFirst]);
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    const ReadOnlyFile in(path);
+    if (!in.isOpen())
         return WriteCannotReadB;
     // B may have changed since the compare; its audio must still start where the compare found it.
-    const QByteArray head = in.read(10);
+    const QByteArray head = in.readAt(0, 10);
     TagHeader bHeader;
     uint32_t bTagSize = 0;
     if (id3HeaderCode(head, uint64_t(in.size()), bHeader, bTagSize) != ReadTagsOk || 10 + uint64_t(bTagSize) != b.audioOffset)

@@ -115,6 +115,42 @@ NewFile::~NewFile()
         ::unlink(tempName_.constData()); // our own partial file, never the user's
 }
 
+ReadOnlyFile::ReadOnlyFile(const QString& path)
+{
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0)
+        size_ = uint64_t(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QByteArray ReadOnlyFile::readAt(uint64_t offset, uint64_t n) const
+{
+    if (fd_ < 0 || offset >= size_)
+        return {};
+    QByteArray out(qsizetype(std::min(n, size_ - offset)), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd_, out.data() + done, size_t(out.size() - done), off_t(offset + uint64_t(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    out.truncate(done);
+    return out;
+}
+
 bool nameTaken(const QString& path)
 {
     struct stat st;

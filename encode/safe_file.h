@@ -14,6 +14,26 @@ namespace vn {
 bool moveFileNoReplace(const QString& from, const QString& to);
 
 // Waits until the file's data is on the disk. False when it cannot be opened or synced.
+// A file opened for reading by its descriptor alone (no stat calls beyond one fstat), closed when
+// the object goes: for the many small reads and copies of a run over a whole folder.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const QString& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    int handle() const { return fd_; }
+    uint64_t size() const { return size_; }
+    // Up to n bytes from offset; fewer at the end of the file, none on an error.
+    QByteArray readAt(uint64_t offset, uint64_t n) const;
+
+private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
+
 // True when something stands under the name (a file, a folder, a link, even a dangling one), or
 // when that cannot be told.
 bool nameTaken(const QString& path);
