@@ -85,7 +85,7 @@ int flacPictureText(QString& out, int capacity, const TagValue& v, PictureRef* p
 int packedPictureText(QString& out, int capacity, const TagValue& v, PictureRef* picture)
 {
     const uint8_t* len = v.data + v.size + 1;
-    const uint32_t length = uint32_t(len[0]) | uint32_t(len[1]) << 8 | uint32_t(len[2]) << 16 | uint32_t(len[3]) << 24;
+    const uint32_t length = ByteReader(len, 4).le32At(0);
     if (picture) {
         picture->data = len + 4;
         picture->size = length;
