@@ -2,6 +2,8 @@
 // Fixtures for the container tests: short sine recordings written by ffmpeg, and what ffprobe says
 // about them.
 
+#include "containers/container_tags.h"
+#include "media/field_to_text.h"
 #include "support/test_support.h"
 
 #include <QJsonArray>
@@ -91,5 +93,26 @@ inline QByteArray audioMd5(const QString& path)
         if (!::vn::test::haveProgram(QStringLiteral(name)))                                                         \
             GTEST_SKIP() << name " is not installed";                                                               \
     } while (0)
+
+// The display text of one row, by the kind the reader gave the record.
+inline QString rowText(const ContainerTags& t, int row)
+{
+    QString out;
+    fieldToText(out, 1024, t.record, row, t.header.version);
+    return out;
+}
+
+// A test that writes its fixtures with ffmpeg into a folder of its own.
+class FfmpegFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        VN_REQUIRE_PROGRAM("ffmpeg");
+        ASSERT_TRUE(dir.isValid());
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    QTemporaryDir dir;
+};
 
 } // namespace vn::test

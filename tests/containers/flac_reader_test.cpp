@@ -13,13 +13,6 @@ using namespace vn::test;
 
 namespace {
 
-QString text(const ContainerTags& t, int row)
-{
-    QString out;
-    fieldToText(out, 1024, t.record, row, KindFlac);
-    return out;
-}
-
 QByteArray block(uint8_t first, const QByteArray& body)
 {
     QByteArray h(4, '\0');
@@ -99,12 +92,12 @@ TEST(FlacReader, FlacAndMetaflacFilesReadBackAsTheyReport)
     ContainerTags t;
     ASSERT_EQ(readFlacFile(nullptr, flac, &t), FlacOk);
     EXPECT_EQ(t.header.version, KindFlac);
-    EXPECT_EQ(text(t, RowAlbum), QStringLiteral("Lower album"));
-    EXPECT_EQ(text(t, RowAlbumArtist), QStringLiteral("Mixed Case"));
-    EXPECT_EQ(text(t, RowArtist), QStringLiteral("Artist"));
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("second")); // the later comment wins
-    EXPECT_EQ(text(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
-    EXPECT_EQ(text(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(jpg).size()));
+    EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Lower album"));
+    EXPECT_EQ(rowText(t, RowAlbumArtist), QStringLiteral("Mixed Case"));
+    EXPECT_EQ(rowText(t, RowArtist), QStringLiteral("Artist"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("second")); // the later comment wins
+    EXPECT_EQ(rowText(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
+    EXPECT_EQ(rowText(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(jpg).size()));
     PictureRef picture;
     QString ignored;
     fieldToText(ignored, 1024, t.record, RowPicture, KindFlac, &picture);
@@ -168,7 +161,7 @@ TEST(FlacReader, CraftedBlocks)
                       block(0x84, comments({"ALBUM", "album=Kept", "ALBUMARTISTX=no", "=empty", "TSSE=no"})) +
                       QByteArray(10, 'a');
     ASSERT_EQ(readBytes(file, t, &dump), FlacOk);
-    EXPECT_EQ(text(t, RowAlbum), QStringLiteral("Kept"));
+    EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Kept"));
     EXPECT_FALSE(t.record[RowAlbumArtist].present());
     EXPECT_FALSE(t.record[RowEncoderSettings].present());
     EXPECT_EQ(t.record[RowSampleRate].size, 44100u);

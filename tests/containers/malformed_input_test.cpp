@@ -89,16 +89,7 @@ void onDevice(const QByteArray& bytes, Fn fn)
     fn(buffer);
 }
 
-class MalformedInput : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        VN_REQUIRE_PROGRAM("ffmpeg");
-        ASSERT_TRUE(dir.isValid());
-    }
-    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
-    QTemporaryDir dir;
-};
+class MalformedInput : public FfmpegFolderTest {};
 
 TEST_F(MalformedInput, Mp4)
 {

@@ -16,13 +16,6 @@ using namespace vn::test;
 
 namespace {
 
-QString text(const ContainerTags& t, int row)
-{
-    QString out;
-    fieldToText(out, 1024, t.record, row, t.header.version);
-    return out;
-}
-
 QByteArray raw(const ContainerTags& t, int row)
 {
     return QByteArray(reinterpret_cast<const char*>(t.record[size_t(row)].data), t.record[size_t(row)].size);
@@ -116,17 +109,14 @@ int writeTags(const QString& path, const QStringList& texts, const QString& cove
     return processMatroska(path, job, result);
 }
 
-class MatroskaTest : public ::testing::Test {
+class MatroskaTest : public FfmpegFolderTest {
 protected:
     void SetUp() override
     {
-        VN_REQUIRE_PROGRAM("ffmpeg");
+        FfmpegFolderTest::SetUp();
         VN_REQUIRE_PROGRAM("mkvmerge");
         VN_REQUIRE_PROGRAM("mkvinfo");
-        ASSERT_TRUE(dir.isValid());
     }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QTemporaryDir dir;
 };
 
 TEST_F(MatroskaTest, MkvmergeTagsAndCoverReadBack)
@@ -150,22 +140,22 @@ TEST_F(MatroskaTest, MkvmergeTagsAndCoverReadBack)
         const bool webm = name.endsWith(u"webm");
         EXPECT_EQ(t.header.version, webm ? KindWebm : KindMatroska);
         // TITLE and ARTIST go by target type; names in lower case match.
-        EXPECT_EQ(text(t, RowAlbum), QStringLiteral("The Album"));
-        EXPECT_EQ(text(t, RowAlbumArtist), QStringLiteral("Album Artist"));
+        EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("The Album"));
+        EXPECT_EQ(rowText(t, RowAlbumArtist), QStringLiteral("Album Artist"));
         // mkvmerge leaves out a TargetTypeValue of 50, its default; a Tag without one counts as 0,
         // where PART_NUMBER is the track number, and the target-30 one written after it wins.
         EXPECT_FALSE(t.record[RowDisc].present());
-        EXPECT_EQ(text(t, RowTitle), QStringLiteral("Track Title"));
-        EXPECT_EQ(text(t, RowArtist), QStringLiteral("Track Artist"));
-        EXPECT_EQ(text(t, RowTrack), QStringLiteral("7"));
-        EXPECT_EQ(text(t, RowYear), QStringLiteral("1999"));
-        EXPECT_EQ(text(t, RowGenre), QStringLiteral("Jazz"));
-        EXPECT_EQ(text(t, RowComment), QStringLiteral("Cömment"));
-        EXPECT_EQ(text(t, RowComposer), QStringLiteral("Comp"));
-        EXPECT_EQ(text(t, RowEncodedBy), QStringLiteral("Enc"));
-        EXPECT_EQ(text(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
+        EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Track Title"));
+        EXPECT_EQ(rowText(t, RowArtist), QStringLiteral("Track Artist"));
+        EXPECT_EQ(rowText(t, RowTrack), QStringLiteral("7"));
+        EXPECT_EQ(rowText(t, RowYear), QStringLiteral("1999"));
+        EXPECT_EQ(rowText(t, RowGenre), QStringLiteral("Jazz"));
+        EXPECT_EQ(rowText(t, RowComment), QStringLiteral("Cömment"));
+        EXPECT_EQ(rowText(t, RowComposer), QStringLiteral("Comp"));
+        EXPECT_EQ(rowText(t, RowEncodedBy), QStringLiteral("Enc"));
+        EXPECT_EQ(rowText(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
         if (!webm) {
-            EXPECT_EQ(text(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(path("cover.jpg")).size()));
+            EXPECT_EQ(rowText(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(path("cover.jpg")).size()));
             PictureRef picture;
             QString ignored;
             fieldToText(ignored, 256, t.record, RowPicture, t.header.version, &picture);
@@ -205,11 +195,11 @@ TEST_F(MatroskaTest, WriterPlacementCasesKeepTheAudio)
         EXPECT_EQ(audioMd5(mka), md5);
         ContainerTags t;
         ASSERT_EQ(readMatroskaTags(mka, t), MkvOk);
-        EXPECT_EQ(text(t, RowTitle), title);
-        EXPECT_EQ(text(t, RowAlbum), QStringLiteral("Album"));
-        EXPECT_EQ(text(t, RowDisc), QStringLiteral("1"));
-        EXPECT_EQ(text(t, RowTrack), QStringLiteral("5"));
-        EXPECT_EQ(text(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
+        EXPECT_EQ(rowText(t, RowTitle), title);
+        EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Album"));
+        EXPECT_EQ(rowText(t, RowDisc), QStringLiteral("1"));
+        EXPECT_EQ(rowText(t, RowTrack), QStringLiteral("5"));
+        EXPECT_EQ(rowText(t, RowCdIdentifier), QStringLiteral("3+96+2D2B"));
     };
 
     // Larger than the old Tags: appended at the end, the old one becomes a Void.
@@ -283,7 +273,7 @@ TEST_F(MatroskaTest, CliAddsCoverToWebm)
     ContainerTags t;
     ASSERT_EQ(readMatroskaTags(webm, t), MkvOk);
     EXPECT_EQ(t.header.version, KindWebm);
-    EXPECT_EQ(text(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(path("Front.JPG")).size()));
+    EXPECT_EQ(rowText(t, RowPicture), QStringLiteral("image/jpeg %1 bytes").arg(QFile(path("Front.JPG")).size()));
 
     EXPECT_EQ(runProcess(cliPath(), {"mkv-tags"}).exitCode, 2);
     EXPECT_EQ(runProcess(cliPath(), {"mkv-tags", webm, "--title"}).exitCode, 2);
@@ -311,7 +301,7 @@ TEST_F(MatroskaTest, FailuresLeaveTheOriginalWhole)
     EXPECT_EQ(readFile(mka), original);
     ContainerTags t;
     ASSERT_EQ(readMatroskaTags(path("out.mka"), t), MkvOk);
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("T"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("T"));
 }
 
 // A file whose Segment size field is one byte and whose SeekHead has no Void after it: the size

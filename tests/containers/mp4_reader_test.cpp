@@ -13,13 +13,6 @@ using namespace vn::test;
 
 namespace {
 
-QString text(const ContainerTags& t, int row)
-{
-    QString out;
-    fieldToText(out, 1024, t.record, row, KindMp4);
-    return out;
-}
-
 QByteArray atom(const char* type, const QByteArray& payload)
 {
     QByteArray a(4, '\0');
@@ -65,16 +58,7 @@ f['----:com.apple.iTunes:CDTOCX'] = [MP4FreeForm(b'not the toc')]
 f.save()
 )";
 
-class Mp4ReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        VN_REQUIRE_PROGRAM("ffmpeg");
-        ASSERT_TRUE(dir.isValid());
-    }
-    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
-    QTemporaryDir dir;
-};
+class Mp4ReaderTest : public FfmpegFolderTest {};
 
 TEST_F(Mp4ReaderTest, AacItemsWrittenByMutagenAndFactsAgreeWithFfprobe)
 {
@@ -88,21 +72,21 @@ TEST_F(Mp4ReaderTest, AacItemsWrittenByMutagenAndFactsAgreeWithFfprobe)
     ContainerTags t;
     ASSERT_EQ(readMp4File(nullptr, m4a, &t), Mp4Ok);
     EXPECT_EQ(t.header.version, KindMp4);
-    EXPECT_EQ(text(t, RowAlbum), QStringLiteral("Albüm"));
-    EXPECT_EQ(text(t, RowArtist), QStringLiteral("Artist"));
-    EXPECT_EQ(text(t, RowAlbumArtist), QStringLiteral("Album Artist"));
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("Title"));
-    EXPECT_EQ(text(t, RowTrack), QStringLiteral("3"));
-    EXPECT_EQ(text(t, RowDisc), QStringLiteral("1"));
-    EXPECT_EQ(text(t, RowYear), QStringLiteral("2001"));
-    EXPECT_EQ(text(t, RowGenre), QStringLiteral("Rock"));
-    EXPECT_EQ(text(t, RowComment), QStringLiteral("A comment"));
-    EXPECT_EQ(text(t, RowComposer), QStringLiteral("Composer"));
-    EXPECT_EQ(text(t, RowEncodedBy), QStringLiteral("Tool"));
+    EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Albüm"));
+    EXPECT_EQ(rowText(t, RowArtist), QStringLiteral("Artist"));
+    EXPECT_EQ(rowText(t, RowAlbumArtist), QStringLiteral("Album Artist"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Title"));
+    EXPECT_EQ(rowText(t, RowTrack), QStringLiteral("3"));
+    EXPECT_EQ(rowText(t, RowDisc), QStringLiteral("1"));
+    EXPECT_EQ(rowText(t, RowYear), QStringLiteral("2001"));
+    EXPECT_EQ(rowText(t, RowGenre), QStringLiteral("Rock"));
+    EXPECT_EQ(rowText(t, RowComment), QStringLiteral("A comment"));
+    EXPECT_EQ(rowText(t, RowComposer), QStringLiteral("Composer"));
+    EXPECT_EQ(rowText(t, RowEncodedBy), QStringLiteral("Tool"));
     // Two covr pictures: the later one is kept.
-    EXPECT_EQ(text(t, RowPicture), QStringLiteral("PNG %1 bytes").arg(QFile(path("c.png")).size()));
+    EXPECT_EQ(rowText(t, RowPicture), QStringLiteral("PNG %1 bytes").arg(QFile(path("c.png")).size()));
     // The freeform item named CDTOC fills the row; the one named CDTOCX does not replace it.
-    EXPECT_EQ(text(t, RowCdIdentifier), QStringLiteral("3+96+2D2B+6256"));
+    EXPECT_EQ(rowText(t, RowCdIdentifier), QStringLiteral("3+96+2D2B+6256"));
     for (int row = 0; row <= RowCodec; ++row)
         if (t.record[size_t(row)].present()) {
             EXPECT_TRUE(pointsInto(t.record[size_t(row)], t.buffer)) << "row " << row;
@@ -188,8 +172,8 @@ TEST_F(Mp4ReaderTest, GenreNumberAndLastMoov)
     QByteArray second = bytes.mid(moov, qFromBigEndian<uint32_t>(bytes.constData() + moov));
     second.replace("First", "Later");
     t = readBytes(bytes + second);
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("Later"));
-    EXPECT_EQ(text(t, RowGenre), QStringLiteral("Jazz"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Later"));
+    EXPECT_EQ(rowText(t, RowGenre), QStringLiteral("Jazz"));
     for (int row = 0; row <= RowCodec; ++row)
         if (t.record[size_t(row)].present()) {
             EXPECT_TRUE(pointsInto(t.record[size_t(row)], t.buffer));
@@ -207,7 +191,7 @@ TEST(Mp4Reader, OddSizesAndShortPayloads)
     QByteArray wideFree = QByteArray("\0\0\0\1free", 8) + QByteArray("\0\0\0\0\0\0\0\x18", 8) + QByteArray(8, 'x');
     QByteArray wideMdat = QByteArray("\0\0\0\1mdat", 8) + QByteArray("\0\0\0\0\0\0\0\x14", 8) + QByteArray(4, 'a');
     ContainerTags t = readBytes(wideFree + moov + wideMdat);
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("Song"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Song"));
     EXPECT_EQ(t.record[RowDataSize].size, 4u);
 
     // A size of 0 runs to the end of the file.
@@ -224,7 +208,7 @@ TEST(Mp4Reader, OddSizesAndShortPayloads)
     QByteArray longChild = moov;
     qToBigEndian(uint32_t(0x7fffffff), longChild.data() + 8);
     t = readBytes(longChild, &dump);
-    EXPECT_EQ(text(t, RowTitle), QStringLiteral("Song"));
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Song"));
 
     // Payloads too short for their fields are ignored, not read past.
     const QByteArray shortHeaders =
