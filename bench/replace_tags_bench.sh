@@ -46,40 +46,40 @@ fi
 
 now() { date +%s%N; }
 cat "$work"/A/*.mp3 "$work"/B/*.mp3 > /dev/null # warm the cache
+replace() {
+    VORNELIC_HOME="$work" "$cli" replace-tags "$work/A" "$work/B" --temp "$1" --block 0 --pad 256 >/dev/null
+}
+copy() { cp "$work"/B/*.mp3 "$1/"; }
+# Times one command into $ms, on a quiet disk: what was written before is flushed first.
+timed() {
+    sync
+    t0=$(now); "$@"; t1=$(now)
+    ms=$(( (t1 - t0) / 1000000 ))
+}
 ratios=""
 work_ratios=""
-replace() {
-    VORNELIC_HOME="$work" "$cli" replace-tags "$work/A" "$work/B" --temp "$work/out-rt" --block 0 --pad 256 >/dev/null
-}
 r=0
 while [ $r -lt "$reps" ]; do
     r=$((r + 1))
-    rm -rf "$work/out-cp" "$work/out-rt" # this script's own output of the previous repetition
-    mkdir -p "$work/out-cp" "$work/out-rt"
-    # Each command starts on a quiet disk: the previous one's written data and the removal of the
-    # last outputs are flushed first, and the order alternates so neither always goes first.
-    sync
-    if [ $((r % 2)) -eq 1 ]; then
-        t0=$(now); cp "$work"/B/*.mp3 "$work/out-cp/"; t1=$(now); cp_ms=$(( (t1 - t0) / 1000000 ))
-        sync
-        t0=$(now); replace; t1=$(now); rt_ms=$(( (t1 - t0) / 1000000 ))
-    else
-        t0=$(now); replace; t1=$(now); rt_ms=$(( (t1 - t0) / 1000000 ))
-        sync
-        t0=$(now); cp "$work"/B/*.mp3 "$work/out-cp/"; t1=$(now); cp_ms=$(( (t1 - t0) / 1000000 ))
-    fi
-    t2=$(now)
-    VORNELIC_HOME="$work" "$cli" --help >/dev/null 2>&1 || true
-    t3=$(now)
-    start_ms=$(( (t3 - t2) / 1000000 ))
+    rm -rf "$work"/out-* # this script's own output of the previous repetition
+    mkdir -p "$work/out-cp1" "$work/out-cp2" "$work/out-rt1" "$work/out-rt2"
+    # cp, replace-tags, replace-tags, cp: whatever the order or a slow drift of the machine costs
+    # falls on both alike.
+    timed copy "$work/out-cp1"; cp1=$ms
+    timed replace "$work/out-rt1"; rt1=$ms
+    timed replace "$work/out-rt2"; rt2=$ms
+    timed copy "$work/out-cp2"; cp2=$ms
+    timed "$cli" --help >/dev/null; start_ms=$ms
+    cp_ms=$(( (cp1 + cp2) / 2 ))
+    rt_ms=$(( (rt1 + rt2) / 2 ))
     ratio=$(awk -v a="$rt_ms" -v b="$cp_ms" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }')
     work_ratio=$(awk -v a="$rt_ms" -v s="$start_ms" -v b="$cp_ms" 'BEGIN { printf "%.3f", (a - s) / (b > 0 ? b : 1) }')
-    echo "repetition $r: cp ${cp_ms} ms, replace-tags ${rt_ms} ms (start-up ${start_ms} ms), ratio $ratio, without start-up $work_ratio"
+    echo "repetition $r: cp ${cp1}+${cp2} ms, replace-tags ${rt1}+${rt2} ms (start-up ${start_ms} ms), ratio $ratio, without start-up $work_ratio"
     ratios="$ratios $ratio"
     work_ratios="$work_ratios $work_ratio"
 done
 median() { echo "$1" | tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-count=$(ls "$work/out-rt" | wc -l)
+count=$(ls "$work/out-rt1" | wc -l)
 size=$(du -sm "$work/B" | cut -f1)
 echo "files: $count pairs, B side ${size} MB"
 echo "median ratio replace-tags / cp: $(median "$ratios") (target <= 1.3)"

@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <future>
+
 namespace vn::cli {
 
 namespace {
@@ -47,11 +49,11 @@ int runReplaceTags(Context& context, const QStringList& given)
     state.folderA = QDir(args[0]).absolutePath();
     state.folderB = QDir(args[1]).absolutePath();
     state.trackOffsetB = offset;
-    int code = loadSideTags(state.folderA, s.ExtPriorityList, state.a);
-    if (code == 0) {
-        code = loadSideTags(state.folderB, s.ExtPriorityList, state.b);
-        code = code ? code + 2 : 0; // B's codes follow A's
-    }
+    // The two sides are read side by side.
+    auto sideA = std::async(std::launch::async, [&] { return loadSideTags(state.folderA, s.ExtPriorityList, state.a); });
+    const int codeB = loadSideTags(state.folderB, s.ExtPriorityList, state.b);
+    const int codeA = sideA.get();
+    const int code = codeA ? codeA : codeB ? codeB + 2 : 0; // B's codes follow A's
     if (code != 0) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;

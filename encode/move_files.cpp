@@ -115,11 +115,14 @@ bool readId3TagOnly(const QString& path, FileTags& file)
     const ReadOnlyFile f(path);
     if (!f.isOpen())
         return false;
+    // Most tags fit the first read; a larger one (a big picture) takes a second.
+    constexpr uint64_t FirstRead = 16384;
+    const QByteArray head = f.readAt(0, FirstRead);
     TagHeader header;
     uint32_t tagSize = 0;
-    if (id3HeaderCode(f.readAt(0, 10), f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
+    if (id3HeaderCode(head, f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
         return false;
-    file.tagBuffer = f.readAt(10, tagSize);
+    file.tagBuffer = 10 + qsizetype(tagSize) <= head.size() ? head.sliced(10, tagSize) : f.readAt(10, tagSize);
     if (file.tagBuffer.size() != qsizetype(tagSize))
         return false;
     file.header = header;

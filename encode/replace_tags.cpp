@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "encode/move_files.h"
+#include "encode/read_ahead.h"
 #include "encode/safe_file.h"
 #include "util/feedback.h"
 
@@ -59,8 +60,24 @@ void putSyncSafe(QByteArray& out, uint32_t value)
         out.append(char((value >> shift) & 0x7f));
 }
 
+QString bPath(const ComparisonState& state, const TrackPair& pair)
+{
+    return pair.bFirst < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[pair.bFirst]) : QString();
+}
+
+// B may have changed since the compare: its audio must still start where the compare found it.
+bool sameAudioStart(const FileTags& b, const ReadOnlyFile& file, uint64_t& audioOffset)
+{
+    TagHeader header;
+    uint32_t tagSize = 0;
+    if (id3HeaderCode(file.readAt(0, 10), file.size(), header, tagSize) != ReadTagsOk || 10 + uint64_t(tagSize) != b.audioOffset)
+        return false;
+    audioOffset = b.audioOffset;
+    return true;
+}
+
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, int blockSize,
-                 int minPadding, QString& path, QByteArray& tag)
+                 int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
 {
     if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
         return WriteNotId3Pair;
@@ -70,17 +87,10 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (!isId3Kind(a.header.version) || a.header.version != b.header.version)
         return WriteNotId3Pair;
 
-    path = QDir(state.folderB).filePath(state.b.names[pair.bFirst]);
-    const ReadOnlyFile in(path);
-    if (!in.isOpen())
+    path = bPath(state, pair);
+    ReadAhead::Piece piece = audio.next();
+    if (piece.failed)
         return WriteCannotReadB;
-    // B may have changed since the compare; its audio must still start where the compare found it.
-    const QByteArray head = in.readAt(0, 10);
-    TagHeader bHeader;
-    uint32_t bTagSize = 0;
-    if (id3HeaderCode(head, uint64_t(in.size()), bHeader, bTagSize) != ReadTagsOk || 10 + uint64_t(bTagSize) != b.audioOffset)
-        return WriteCannotReadB;
-    const uint64_t audioBytes = uint64_t(in.size()) - b.audioOffset;
 
     std::array<QByteArrayView, TagFieldRowCount> frames;
     int64_t bodySize = 0;
@@ -92,8 +102,6 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
     if (bodySize + padding > MaxTagSize)
         return WriteTagTooLarge;
-    if (nameTaken(path))
-        return WriteDestinationTaken;
 
     tag.resize(0); // one block for every pair: fresh memory costs more than the copying
     tag.reserve(qsizetype(10 + bodySize + padding));
@@ -106,9 +114,21 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
         tag.append(frame);
     tag.append(qsizetype(padding), '\0');
 
+    // An existing file of that name is not looked for first: naming the finished file refuses it.
     NewFile out(path);
-    if (!out.open() || !out.write(tag.constData(), tag.size()) || !out.copyFrom(in.handle(), b.audioOffset, audioBytes))
+    if (!out.open() || !out.write(tag.constData(), tag.size()))
         return WriteCannotCreate;
+    for (;;) {
+        if (!out.write(piece.data, piece.size))
+            return WriteCannotCreate;
+        if (piece.last)
+            break;
+        piece = audio.next();
+        if (piece.failed) {
+            path = bPath(state, pair);
+            return WriteCannotReadB;
+        }
+    }
     if (!out.commit())
         return nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
     return WriteOk;
@@ -185,10 +205,17 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
+    // B's audio is read, in pair order, while the files before it are written.
+    QStringList sources;
+    for (int i = 0; i < count; ++i)
+        sources << bPath(state, pairs[size_t(i)]);
+    ReadAhead audio(sources, [&state, &pairs](int i, const ReadOnlyFile& file, uint64_t& offset) {
+        return sameAudioStart(state.b.files[pairs[size_t(i)].bFirst], file, offset);
+    });
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
-        const int code = writeOnePair(state, destination, pairs[size_t(i)], blockSize, minPadding, path, tag);
+        const int code = writeOnePair(state, destination, pairs[size_t(i)], blockSize, minPadding, path, tag, audio);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;

@@ -138,17 +138,22 @@ QByteArray ReadOnlyFile::readAt(uint64_t offset, uint64_t n) const
     if (fd_ < 0 || offset >= size_)
         return {};
     QByteArray out(qsizetype(std::min(n, size_ - offset)), Qt::Uninitialized);
+    out.truncate(readInto(offset, out.data(), out.size()));
+    return out;
+}
+
+qsizetype ReadOnlyFile::readInto(uint64_t offset, char* to, qsizetype n) const
+{
     qsizetype done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::pread(fd_, out.data() + done, size_t(out.size() - done), off_t(offset + uint64_t(done)));
+    while (fd_ >= 0 && done < n) {
+        const ssize_t got = ::pread(fd_, to + done, size_t(n - done), off_t(offset + uint64_t(done)));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         done += got;
     }
-    out.truncate(done);
-    return out;
+    return done;
 }
 
 bool nameTaken(const QString& path)
@@ -187,6 +192,8 @@ bool NewFile::open()
 bool NewFile::write(const char* data, qint64 size)
 {
     failed_ = failed_ || size < 0 || !writeAll(fd_, data, size_t(size));
+    if (!failed_)
+        written_ += uint64_t(size);
     return !failed_;
 }
 
@@ -195,9 +202,12 @@ bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
     if (failed_)
         return false;
 #ifdef SYS_copy_file_range
-    // The kernel copies without bringing the bytes up here; where a file system refuses, the copy
-    // goes on through a buffer from where it stopped.
-    while (size > 0) {
+    // Where source and destination line up on pages, the kernel copies without bringing the bytes up
+    // here (and a file system that shares blocks copies nothing at all); where a file system refuses,
+    // the copy goes on through a buffer from where it stopped. Misaligned, the kernel splits every
+    // page in two and a plain read and write is the faster way.
+    constexpr uint64_t Page = 4096;
+    while (size > 0 && offset % Page == written_ % Page) {
         loff_t in = loff_t(offset);
         const ssize_t n = ::syscall(SYS_copy_file_range, fromFd, &in, fd_, nullptr, size_t(std::min<uint64_t>(size, 1u << 30)), 0u);
         if (n < 0 && errno == EINTR)
@@ -210,9 +220,12 @@ bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
         }
         offset += uint64_t(n);
         size -= uint64_t(n);
+        written_ += uint64_t(n);
     }
 #endif
     failed_ = !copyWithBuffer(fromFd, offset, fd_, size);
+    if (!failed_)
+        written_ += size;
     return !failed_;
 }
 

@@ -13,7 +13,6 @@ namespace vn {
 // file systems the data is copied and flushed before the source goes.
 bool moveFileNoReplace(const QString& from, const QString& to);
 
-// Waits until the file's data is on the disk. False when it cannot be opened or synced.
 // A file opened for reading by its descriptor alone (no stat calls beyond one fstat), closed when
 // the object goes: for the many small reads and copies of a run over a whole folder.
 class ReadOnlyFile {
@@ -28,6 +27,8 @@ public:
     uint64_t size() const { return size_; }
     // Up to n bytes from offset; fewer at the end of the file, none on an error.
     QByteArray readAt(uint64_t offset, uint64_t n) const;
+    // The same into to; the number of bytes read.
+    qsizetype readInto(uint64_t offset, char* to, qsizetype n) const;
 
 private:
     int fd_ = -1;
@@ -38,6 +39,7 @@ private:
 // when that cannot be told.
 bool nameTaken(const QString& path);
 
+// Waits until the file's data is on the disk. False when it cannot be opened or synced.
 bool syncFileData(const QString& path);
 
 // A new file at path. Until commit it has no name (or a temporary one beside path, removed again
@@ -51,7 +53,8 @@ public:
 
     bool open();
     bool write(const char* data, qint64 size);
-    // Copies size bytes of the open file from, starting at offset, in the kernel where it can.
+    // Copies size bytes of the open file from, starting at offset, in the kernel where that is the
+    // faster way.
     bool copyFrom(int fromFd, uint64_t offset, uint64_t size);
     // Waits until the data written so far is on the disk.
     bool sync();
@@ -64,6 +67,7 @@ private:
     QString path_;
     QByteArray tempName_; // empty for a file without a name
     int fd_ = -1;
+    uint64_t written_ = 0; // where the next byte goes
     bool failed_ = false;
     bool committed_ = false;
 };

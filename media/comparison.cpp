@@ -176,10 +176,15 @@ QString compareErrorText(int code)
 
 QStringList listFolderAudio(const QString& folder, const QStringList& extPriorityList)
 {
-    const QDir dir(folder);
+    // One listing serves every extension. The platform this program comes from matches "*.mp3"
+    // without regard to case, so a name matches by its ending in any case.
+    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
     for (const QString& ext : extPriorityList) {
-        // The platform this program comes from matches "*.mp3" without regard to case.
-        QStringList names = dir.entryList({QLatin1Char('*') + ext}, QDir::Files | QDir::Hidden | QDir::System);
+        QStringList names;
+        for (const QString& name : all) {
+            if (name.endsWith(ext, Qt::CaseInsensitive))
+                names << name;
+        }
         if (names.isEmpty())
             continue;
         std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
