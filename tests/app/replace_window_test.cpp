@@ -27,18 +27,6 @@ protected:
             ini += QByteArray(key) + "=" + home.filePath(folder).toUtf8() + "\n";
         writeIni(ini);
     }
-    // Runs a command that opens a message box; "title|text".
-    QString boxOf(int id)
-    {
-        QString seen;
-        onNextModal([&seen](QWidget* dialog) {
-            seen = dialog->windowTitle() + '|' + qobject_cast<QMessageBox*>(dialog)->text();
-            dialog->close();
-        });
-        window->runCommand(id);
-        return seen;
-    }
-    bool enabled(int id) { return child<QWidget>(window.get(), id)->isEnabled(); }
 };
 
 TEST_F(ReplaceWindowTest, ReplaceThenMoveLeavesTheNewFilesInAAndClearsTheList)

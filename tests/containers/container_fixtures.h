@@ -1,78 +1,57 @@
 #pragma once
-// Fixtures for the container tests: short sine recordings written by ffmpeg, and what ffprobe says
-// about them.
+// Fixtures for the container tests: short recordings and pictures written by ffmpeg, what ffprobe
+// says about them, and checks of what a reader gave back.
 
 #include "containers/container_tags.h"
 #include "media/field_to_text.h"
 #include "support/test_support.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QString>
-#include <QStringList>
 #include <gtest/gtest.h>
+
+#define VN_REQUIRE_PROGRAM(name)                                                                                    \
+    do {                                                                                                            \
+        if (!::vn::test::haveProgram(QStringLiteral(name)))                                                         \
+            GTEST_SKIP() << name " is not installed";                                                               \
+    } while (0)
 
 namespace vn::test {
 
-// Runs ffmpeg writing out; the input is a sine of the given length unless extra brings its own.
+// Runs ffmpeg on a generated input, a sine of the given length or a one-frame picture of one colour.
+inline bool ffmpegFrom(const QString& source, const QStringList& args, const QString& out)
+{
+    const ProcessResult r =
+        runProcess("ffmpeg", QStringList{"-v", "error", "-y", "-f", "lavfi", "-i", source} + args + QStringList{out});
+    EXPECT_EQ(r.exitCode, 0) << "ffmpeg failed: " << r.err.constData();
+    return r.exitCode == 0;
+}
 inline bool ffmpegSine(const QString& out, const QStringList& codecArgs, double seconds = 1.0, int rate = 44100,
                        int channels = 1)
 {
-    QStringList args{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
-                     QStringLiteral("lavfi"), QStringLiteral("-i"),
-                     QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds),
-                     QStringLiteral("-ac"), QString::number(channels)};
-    args += codecArgs;
-    args << out;
-    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"), args);
-    if (r.exitCode != 0)
-        ADD_FAILURE() << "ffmpeg failed: " << r.err.constData();
-    return r.exitCode == 0;
+    return ffmpegFrom(QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds),
+                      QStringList{"-ac", QString::number(channels)} + codecArgs, out);
 }
-
 inline bool ffmpegImage(const QString& out, const QString& colour, int side)
 {
-    const ProcessResult r = runProcess(
-        QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                                   QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                   QStringLiteral("color=%1:s=%2x%2").arg(colour).arg(side),
-                                   QStringLiteral("-frames:v"), QStringLiteral("1"), out});
-    return r.exitCode == 0;
+    return ffmpegFrom(QStringLiteral("color=%1:s=%2x%2").arg(colour).arg(side), {"-frames:v", "1"}, out);
 }
 
 // ffprobe's format and first audio stream.
 struct Probe {
     QJsonObject format;
     QJsonObject audio;
-    QJsonArray streams;
 };
-
 inline Probe ffprobe(const QString& path)
 {
-    const ProcessResult r = runProcess(QStringLiteral("ffprobe"),
-                                       {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
-                                        QStringLiteral("-show_streams"), QStringLiteral("-of"),
-                                        QStringLiteral("json"), path});
-    Probe p;
-    const QJsonObject root = QJsonDocument::fromJson(r.out).object();
-    p.format = root.value(QStringLiteral("format")).toObject();
-    p.streams = root.value(QStringLiteral("streams")).toArray();
-    for (const auto& s : p.streams)
-        if (s.toObject().value(QStringLiteral("codec_type")).toString() == u"audio") {
-            p.audio = s.toObject();
-            break;
-        }
-    return p;
+    const QStringList args{"-v", "error", "-select_streams", "a:0", "-show_format", "-show_streams", "-of", "json"};
+    const QJsonObject root = QJsonDocument::fromJson(runProcess("ffprobe", args + QStringList{path}).out).object();
+    return {root.value("format").toObject(), root.value("streams").toArray().at(0).toObject()};
 }
-
-inline int probeInt(const QJsonObject& o, const char* key)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    return v.isString() ? v.toString().toInt() : v.toInt();
-}
-
-inline double probeDouble(const QJsonObject& o, const char* key)
+// ffprobe gives most numbers as texts.
+inline double probeNumber(const QJsonObject& o, const char* key)
 {
     const QJsonValue v = o.value(QLatin1String(key));
     return v.isString() ? v.toString().toDouble() : v.toDouble();
@@ -81,25 +60,47 @@ inline double probeDouble(const QJsonObject& o, const char* key)
 // The MD5 of the decoded audio, to show a rewrite left the samples alone.
 inline QByteArray audioMd5(const QString& path)
 {
-    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"),
-                                       {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                                        QStringLiteral("-map"), QStringLiteral("0:a"), QStringLiteral("-f"),
-                                        QStringLiteral("md5"), QStringLiteral("-")});
+    const ProcessResult r = runProcess("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a", "-f", "md5", "-"});
     return r.exitCode == 0 ? r.out.trimmed() : QByteArray("ffmpeg failed: ") + r.err;
 }
 
-#define VN_REQUIRE_PROGRAM(name)                                                                                    \
-    do {                                                                                                            \
-        if (!::vn::test::haveProgram(QStringLiteral(name)))                                                         \
-            GTEST_SKIP() << name " is not installed";                                                               \
-    } while (0)
+inline QByteArray bytesOf(const TagValue& v)
+{
+    return QByteArray(reinterpret_cast<const char*>(v.data), qsizetype(v.size));
+}
 
-// The display text of one row, by the kind the reader gave the record.
-inline QString rowText(const ContainerTags& t, int row)
+// The display text of one row, by the kind the reader gave the record; for the picture row the
+// picture's bytes go to picture.
+inline QString rowText(const ContainerTags& t, int row, QByteArray* picture = nullptr)
 {
     QString out;
-    fieldToText(out, 1024, t.record, row, t.header.version);
+    PictureRef ref;
+    fieldToText(out, 1024, t.record, row, t.header.version, &ref);
+    if (picture)
+        *picture = QByteArray(reinterpret_cast<const char*>(ref.data), qsizetype(ref.size));
     return out;
+}
+
+inline void expectRows(const ContainerTags& t, std::initializer_list<std::pair<TagRow, const char*>> rows)
+{
+    for (const auto& [row, text] : rows)
+        EXPECT_EQ(rowText(t, row), QString::fromUtf8(text)) << "row " << int(row);
+}
+
+inline void expectContains(const QString& text, std::initializer_list<const char*> pieces)
+{
+    for (const char* piece : pieces)
+        EXPECT_TRUE(text.contains(QString::fromUtf8(piece))) << "no '" << piece << "' in\n" << qPrintable(text);
+}
+
+// Runs a device reader on bytes held in memory.
+template <typename Read>
+auto readFromBuffer(const QByteArray& bytes, Read read)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(buffer);
 }
 
 // A test that writes its fixtures with ffmpeg into a folder of its own.
@@ -110,7 +111,6 @@ protected:
         VN_REQUIRE_PROGRAM("ffmpeg");
         ASSERT_TRUE(dir.isValid());
     }
-    QString path(const QString& name) const { return dir.filePath(name); }
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
     QTemporaryDir dir;
 };

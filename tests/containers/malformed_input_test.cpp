@@ -7,11 +7,8 @@
 #include "containers/matroska_writer.h"
 #include "containers/mp4_reader.h"
 #include "containers/wav_reader.h"
-#include "media/field_to_text.h"
 #include "media/packed_tags.h"
 
-#include <QBuffer>
-#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -20,40 +17,28 @@ using namespace vn::test;
 
 namespace {
 
-constexpr int Mutations = 10000;
-
-QByteArray mutate(const QByteArray& base, SplitMix& rng)
+QByteArray mutate(QByteArray b, SplitMix& rng)
 {
-    QByteArray b = base;
-    const int edits = 1 + int(rng.below(4));
-    for (int i = 0; i < edits && !b.isEmpty(); ++i) {
+    static const uint32_t extremes[] = {0, 1, 7, 8, 0x7f, 0x80, 0xff, 0x7fffffff, 0xffffffff, 0x01000000};
+    for (int edits = 1 + int(rng.below(4)); edits > 0 && !b.isEmpty(); --edits) {
         const qsizetype at = rng.below(uint32_t(b.size()));
-        switch (rng.below(6)) {
-        case 0: // one random byte
+        const uint32_t kind = rng.below(6);
+        const int length = 1 + int(rng.below(16));
+        if (kind == 0) { // one random byte
             b[at] = char(rng.next());
-            break;
-        case 1: { // a length-like field set to an extreme
-            static const uint32_t values[] = {0, 1, 7, 8, 0x7f, 0x80, 0xff, 0x7fffffff, 0xffffffff, 0x01000000};
-            const uint32_t v = values[rng.below(10)];
+        } else if (kind == 1) { // a length-like field set to an extreme
+            const uint32_t value = extremes[rng.below(10)];
             for (int k = 0; k < 4 && at + k < b.size(); ++k)
-                b[at + k] = char(v >> (8 * (3 - k)));
-            break;
-        }
-        case 2: // cut short
+                b[at + k] = char(value >> (24 - 8 * k));
+        } else if (kind == 2) { // cut short
             b.truncate(at);
-            break;
-        case 3: // bytes removed
-            b.remove(at, 1 + rng.below(16));
-            break;
-        case 4: // bytes inserted
-            b.insert(at, QByteArray(1 + rng.below(16), char(rng.next())));
-            break;
-        default: { // a run copied from elsewhere
-            const qsizetype from = rng.below(uint32_t(b.size()));
-            const QByteArray run = b.mid(from, 1 + rng.below(32));
+        } else if (kind == 3) {
+            b.remove(at, length);
+        } else if (kind == 4) {
+            b.insert(at, QByteArray(length, char(rng.next())));
+        } else { // a run copied from elsewhere
+            const QByteArray run = b.mid(rng.below(uint32_t(b.size())), 2 * length);
             b.replace(at, run.size(), run);
-            break;
-        }
         }
     }
     return b;
@@ -71,110 +56,85 @@ void showAll(const ContainerTags& t)
     }
 }
 
-void runLoop(const QByteArray& base, uint64_t seed, const std::function<void(const QByteArray&)>& read)
+// The file itself, then 10,000 damaged copies, each given to read as bytes and as an open device.
+void runLoop(const QString& file, uint64_t seed, const std::function<void(const QByteArray&, QIODevice&)>& read)
 {
+    const QByteArray base = readFile(file);
     ASSERT_FALSE(base.isEmpty());
-    read(base);
     SplitMix rng{seed};
-    for (int i = 0; i < Mutations; ++i)
-        read(mutate(base, rng));
-}
-
-template <typename Fn>
-void onDevice(const QByteArray& bytes, Fn fn)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    fn(buffer);
+    for (int i = 0; i <= 10000; ++i) {
+        const QByteArray bytes = i == 0 ? base : mutate(base, rng);
+        readFromBuffer(bytes, [&](QIODevice& d) { read(bytes, d); });
+    }
 }
 
 class MalformedInput : public FfmpegFolderTest {};
 
-TEST_F(MalformedInput, Mp4)
+TEST_F(MalformedInput, Mp4FlacAndWavReaders)
 {
+    VN_REQUIRE_PROGRAM("flac");
     ASSERT_TRUE(ffmpegSine(path("m.m4a"), {"-c:a", "aac", "-b:a", "32k", "-metadata", "title=T", "-metadata",
                                            "track=1/2", "-metadata", "album=A"},
                            0.05, 22050));
-    runLoop(readFile(path("m.m4a")), 1, [](const QByteArray& bytes) {
-        onDevice(bytes, [](QIODevice& d) {
-            ContainerTags t;
-            readMp4Device(nullptr, d, QStringLiteral("m"), &t);
-            showAll(t);
-            QString dump;
-            readMp4Device(&dump, d, QStringLiteral("m"), nullptr);
-        });
+    runLoop(path("m.m4a"), 1, [](const QByteArray&, QIODevice& d) {
+        ContainerTags t;
+        readMp4Device(nullptr, d, "m", &t);
+        showAll(t);
+        QString dump;
+        readMp4Device(&dump, d, "m", nullptr);
     });
-}
 
-TEST_F(MalformedInput, Flac)
-{
-    VN_REQUIRE_PROGRAM("flac");
     ASSERT_TRUE(ffmpegSine(path("f.wav"), {"-c:a", "pcm_s16le"}, 0.02, 8000));
     ASSERT_TRUE(ffmpegImage(path("p.png"), "white", 2));
-    const ProcessResult r = runProcess("flac", {"-s", "-f", "--padding=8", "-S", "1x", "-T", "ALBUM=a", "-T",
-                                                "title=t", "--picture=" + path("p.png"), "-o", path("f.flac"),
-                                                path("f.wav")});
-    ASSERT_EQ(r.exitCode, 0);
-    runLoop(readFile(path("f.flac")), 2, [](const QByteArray& bytes) {
-        onDevice(bytes, [](QIODevice& d) {
-            ContainerTags t;
-            QString dump;
-            readFlacDevice(&dump, d, QStringLiteral("f"), &t);
-            showAll(t);
-        });
+    ASSERT_EQ(runProcess("flac", {"-s", "-f", "--padding=8", "-S", "1x", "-T", "ALBUM=a", "-T", "title=t",
+                                  "--picture=" + path("p.png"), "-o", path("f.flac"), path("f.wav")})
+                  .exitCode,
+              0);
+    runLoop(path("f.flac"), 2, [](const QByteArray&, QIODevice& d) {
+        ContainerTags t;
+        QString dump;
+        readFlacDevice(&dump, d, "f", &t);
+        showAll(t);
     });
-}
 
-TEST_F(MalformedInput, Wav)
-{
     ASSERT_TRUE(ffmpegSine(path("w.wav"), {"-c:a", "pcm_s24le", "-metadata", "title=x"}, 0.002, 8000, 2));
-    runLoop(readFile(path("w.wav")), 3, [](const QByteArray& bytes) {
-        onDevice(bytes, [](QIODevice& d) {
-            ContainerTags t;
-            if (readWavDevice(d, t) == WavOk) {
-                ASSERT_EQ(t.buffer.size(), WavHeaderSize);
-                QString dump;
-                dumpWavHeader(dump, t.buffer);
-            }
-        });
+    runLoop(path("w.wav"), 3, [](const QByteArray&, QIODevice& d) {
+        ContainerTags t;
+        if (readWavDevice(d, t) == WavOk) {
+            ASSERT_EQ(t.buffer.size(), WavHeaderSize);
+            QString dump;
+            dumpWavHeader(dump, t.buffer);
+        }
     });
 }
 
 TEST_F(MalformedInput, MatroskaReaderAndWriter)
 {
-    ASSERT_TRUE(ffmpegSine(path("k.mka"), {"-c:a", "pcm_s16le", "-metadata", "title=T"}, 0.01, 8000));
     ASSERT_TRUE(ffmpegImage(path("c.png"), "black", 2));
-    QStringList texts{QStringLiteral("Album"), QStringLiteral("Artist")};
-    MatroskaJob job;
-    job.writeFlags = MkvWriteTags | MkvWriteCover;
-    job.tagTexts = texts;
-    job.coverPath = path("c.png");
-    MatroskaResult result;
-    ASSERT_EQ(processMatroska(path("k.mka"), job, result), MkvOk);
-    const QByteArray newTags = buildMatroskaTags(texts, QStringLiteral("x"));
-    const QByteArray newCover = buildMatroskaAttachments("cover", QStringLiteral("c.jpg"));
-    runLoop(readFile(path("k.mka")), 4, [&](const QByteArray& bytes) {
+    ASSERT_TRUE(ffmpegSine(path("k.mka"), {"-c:a", "pcm_s16le", "-metadata", "title=T", "-attach", path("c.png"),
+                                           "-metadata:s:t", "mimetype=image/png"},
+                           0.01, 8000));
+    const QByteArray newTags = buildMatroskaTags({"Album", "Artist"}, "x");
+    const QByteArray newCover = buildMatroskaAttachments("cover", "c.jpg");
+    runLoop(path("k.mka"), 4, [&](const QByteArray& bytes, QIODevice&) {
         // An exactly sized copy, so that a read one byte past the end is caught.
         std::vector<char> exact(bytes.begin(), bytes.end());
-        const QByteArrayView view(exact.data(), qsizetype(exact.size()));
         MatroskaScan scan;
         QString dump;
-        scanMatroska(view, scan, &dump);
+        scanMatroska(QByteArrayView(exact.data(), qsizetype(exact.size())), scan, &dump);
         ContainerTags t;
         t.buffer = packMatroskaTags(scan);
         t.header.version = KindMatroska;
         ASSERT_TRUE(unpackTags(t.buffer, t.record));
         showAll(t);
+        // Whatever the writer accepts comes out as a Segment that ends with the file.
         QByteArray out;
         if (rewriteMatroska(bytes, scan, newTags, newCover, out) == MkvOk) {
-            // Whatever was accepted comes out as a Segment that ends with the file.
             MatroskaScan again;
             scanMatroska(out, again, nullptr);
-            ASSERT_GE(again.segmentPos, 0);
-            if (!again.segmentUnknownSize) {
-                ASSERT_EQ(uint64_t(again.segmentDataPos) + again.segmentSize, uint64_t(out.size()));
-            }
+            EXPECT_GE(again.segmentPos, 0);
+            EXPECT_TRUE(again.segmentUnknownSize ||
+                        uint64_t(again.segmentDataPos) + again.segmentSize == uint64_t(out.size()));
         }
     });
 }

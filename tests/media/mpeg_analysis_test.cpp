@@ -5,9 +5,9 @@
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonArray>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,349 +16,202 @@ namespace {
 
 using test::cbrFrames;
 
-QByteArray bytes(std::initializer_list<int> b)
+QByteArray be32(uint32_t v)
 {
-    QByteArray out;
-    for (int v : b)
-        out += char(v);
-    return out;
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
 }
 
+// One MPEG-1 Layer III frame at 44100 Hz with the given bit-rate byte, cut to its length.
+QByteArray frameAt(int rateByte, int length)
+{
+    QByteArray f = cbrFrames(1);
+    f[2] = char(rateByte);
+    f.resize(length);
+    return f;
+}
+
+// The walk over audio, into records of its own (the record's rows point at them).
 struct Analysis {
     MpegFrameHeader header;
     MpegStreamInfo info;
     TagRecord record{};
-    uint32_t audioSize = 0;
+    uint32_t audioSize;
+    explicit Analysis(QByteArrayView audio) : audioSize(uint32_t(audio.size()))
+    {
+        analyseMpegStream(audio, audioSize, header, info, record);
+    }
 };
 
-Analysis analyse(const QByteArray& audio)
+TEST(MpegFrameHeader, DecodesEveryVersionAndLayerAndRejectsByTheFirstFailedCheck)
 {
-    Analysis a;
-    a.audioSize = uint32_t(audio.size());
-    analyseMpegStream(audio, a.audioSize, a.header, a.info, a.record);
-    return a;
-}
-
-TEST(MpegFrameHeader, RejectsByTheFirstFailedCheck)
-{
+    // Version, layer, kbit/s, Hz, samples, bytes and channels of the kinds the encoders of the
+    // cross-check below do not write; a Layer I slot is 4 bytes.
+    using Decoded = std::tuple<uint8_t, uint8_t, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t>;
+    const std::pair<uint32_t, Decoded> cases[] = {
+        {0xFFFB92C4, {1, 3, 128, 44100, 1152, 418, 1}}, {0xFFFBE800, {1, 3, 320, 32000, 1152, 1440, 2}},
+        {0xFFE318C0, {3, 3, 8, 8000, 576, 72, 1}},      {0xFFF5E000, {2, 2, 160, 22050, 1152, 1044, 2}},
+        {0xFFFFC000, {1, 1, 384, 44100, 384, 416, 2}},  {0xFFFFC200, {1, 1, 384, 44100, 384, 420, 2}},
+        {0xFFF7E000, {2, 1, 256, 22050, 384, 556, 2}},
+    };
     MpegFrameHeader h;
-    EXPECT_EQ(parseFrameHeader(bytes({0xFE, 0xFB, 0x90, 0x64}), h), FrameNoSync);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0x1B, 0x90, 0x64}), h), FrameNoSyncBits);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xEB, 0x90, 0x64}), h), FrameReservedVersion);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xF9, 0x90, 0x64}), h), FrameReservedLayer);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xFB, 0xF0, 0x64}), h), FrameBadBitRate);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xFB, 0x9C, 0x64}), h), FrameBadSampleRate);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xFB, 0x00, 0x64}), h), FrameTooShort); // free format
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xFB, 0x90, 0x66}), h), FrameReservedEmphasis);
-    EXPECT_EQ(parseFrameHeader(bytes({0xFF, 0xFB, 0x90}), h), FrameNoSync); // short input
+    for (const auto& [raw, decoded] : cases) {
+        ASSERT_EQ(parseFrameHeader(be32(raw), h), FrameHeaderOk) << std::hex << raw;
+        EXPECT_EQ(Decoded(h.version, h.layer, h.bitRate, h.sampleRate, h.samplesPerFrame, h.frameLength, h.channels),
+                  decoded)
+            << std::hex << raw;
+    }
+    const std::pair<uint32_t, int> rejected[] = {
+        {0xFEFB9064, FrameNoSync},        {0xFF1B9064, FrameNoSyncBits}, {0xFFEB9064, FrameReservedVersion},
+        {0xFFF99064, FrameReservedLayer}, {0xFFFBF064, FrameBadBitRate}, {0xFFFB9C64, FrameBadSampleRate},
+        {0xFFFB9066, FrameReservedEmphasis},
+        {0xFFFB0064, FrameTooShort}, // free format
+    };
+    for (const auto& [raw, code] : rejected)
+        EXPECT_EQ(parseFrameHeader(be32(raw), h), code) << std::hex << raw;
+    EXPECT_EQ(parseFrameHeader(be32(0xFFFB9064).left(3), h), FrameNoSync); // short input
     EXPECT_EQ(parseFrameHeader({}, h), FrameNoSync);
 }
 
-TEST(MpegFrameHeader, DecodesBothStandardsAndEveryLayer)
+TEST(MpegStream, PlainFramesSkipJunkSplitOffId3v1AndFillTheRecord)
 {
-    struct Case {
-        QByteArray raw;
-        int version, layer, bitRate, sampleRate, samples, length, channels;
-    };
-    const Case cases[] = {
-        {bytes({0xFF, 0xFB, 0x90, 0x64}), 1, 3, 128, 44100, 1152, 417, 2},
-        {bytes({0xFF, 0xFB, 0x92, 0xC4}), 1, 3, 128, 44100, 1152, 418, 1},
-        {bytes({0xFF, 0xFB, 0xE8, 0x00}), 1, 3, 320, 32000, 1152, 1440, 2},
-        {bytes({0xFF, 0xF3, 0x80, 0x00}), 2, 3, 64, 22050, 576, 208, 2},
-        {bytes({0xFF, 0xE3, 0x18, 0xC0}), 3, 3, 8, 8000, 576, 72, 1},
-        {bytes({0xFF, 0xFD, 0xA4, 0x00}), 1, 2, 192, 48000, 1152, 576, 2},
-        {bytes({0xFF, 0xF5, 0xE0, 0x00}), 2, 2, 160, 22050, 1152, 1044, 2},
-        {bytes({0xFF, 0xFF, 0xC0, 0x00}), 1, 1, 384, 44100, 384, 416, 2},
-        {bytes({0xFF, 0xFF, 0xC2, 0x00}), 1, 1, 384, 44100, 384, 420, 2}, // a Layer I slot is 4 bytes
-        {bytes({0xFF, 0xF7, 0xE0, 0x00}), 2, 1, 256, 22050, 384, 556, 2},
-    };
-    for (const Case& c : cases) {
-        MpegFrameHeader h;
-        ASSERT_EQ(parseFrameHeader(c.raw, h), FrameHeaderOk) << c.raw.toHex().constData();
-        EXPECT_EQ(h.version, c.version);
-        EXPECT_EQ(h.layer, c.layer);
-        EXPECT_EQ(h.bitRate, uint32_t(c.bitRate));
-        EXPECT_EQ(h.sampleRate, uint32_t(c.sampleRate));
-        EXPECT_EQ(h.samplesPerFrame, uint32_t(c.samples));
-        EXPECT_EQ(h.frameLength, uint32_t(c.length)) << c.raw.toHex().constData();
-        EXPECT_EQ(h.channels, c.channels);
-    }
-}
-
-TEST(MpegStream, CbrWithoutXingUsesWholeFramesOrTheRoundedRate)
-{
-    Analysis a = analyse(cbrFrames(10)); // 4,170 bytes = 10 frames of L = 417
-    EXPECT_EQ(a.info.frameCount, 10u);
-    EXPECT_EQ(a.info.sampleCount, 10u * 1152);
-    EXPECT_EQ(bitRateText(a.info), QStringLiteral("CBR 128"));
-    EXPECT_EQ(a.info.encoder[0], 0);
-    EXPECT_EQ(QByteArrayView(reinterpret_cast<const char*>(a.header.raw.data()), 4), bytes({0xFF, 0xFB, 0x90, 0x64}));
-
-    // Not a whole number of frames: the duration follows from the rate, rounded.
-    a = analyse(cbrFrames(10) + QByteArray(100, '\x11'));
+    // Whole frames give their samples; otherwise the duration follows from the rate, rounded. The
+    // rows of the record point at the records the caller keeps.
+    EXPECT_EQ(Analysis(cbrFrames(10)).info.sampleCount, 10u * 1152);
+    const Analysis a(cbrFrames(10) + QByteArray(100, '\x11'));
     EXPECT_EQ(a.info.frameCount, 10u);
     EXPECT_EQ(a.info.sampleCount, uint32_t((4270ull * 44100 + 8000) / 16000));
-
-    // The rows of the record point at the records the caller keeps.
-    const QByteArray audio = cbrFrames(10) + QByteArray(100, '\x11');
-    a.audioSize = uint32_t(audio.size());
-    analyseMpegStream(audio, a.audioSize, a.header, a.info, a.record);
-    EXPECT_EQ(a.record[RowCodec].size, MpegFrameHeaderSize);
+    EXPECT_EQ(bitRateText(a.info), "CBR 128");
+    EXPECT_EQ(QByteArrayView(reinterpret_cast<const char*>(a.header.raw.data()), 4), be32(0xFFFB9064));
     EXPECT_EQ(a.record[RowCodec].data, reinterpret_cast<const uint8_t*>(&a.header));
-    EXPECT_EQ(a.record[RowBitrate].size, MpegStreamInfoSize);
-    EXPECT_EQ(a.record[RowBitsPerSample].size, 16u);
-    EXPECT_EQ(a.record[RowSampleRate].size, 44100u);
-    EXPECT_EQ(a.record[RowDuration].size, a.info.sampleCount);
-    EXPECT_EQ(a.record[RowDataSize].size, 4270u);
-    for (int row = RowCodec; row < TagRowCount; ++row)
-        EXPECT_TRUE(a.record[size_t(row)].present()) << row;
-}
+    EXPECT_EQ(a.record[RowBitrate].data, reinterpret_cast<const uint8_t*>(&a.info));
+    EXPECT_EQ(std::tuple(a.record[RowBitsPerSample].size, a.record[RowSampleRate].size, a.record[RowDuration].size,
+                         a.record[RowDataSize].size),
+              std::tuple(16u, 44100u, a.info.sampleCount, 4270u));
 
-TEST(MpegStream, Id3v1IsSplitOffOnlyWhenItBeginsWithTag)
-{
+    // Junk before and between frames, a false sync among it, is skipped and not counted.
+    const Analysis j(QByteArray(33, '\x01') + cbrFrames(3) + QByteArray("\xFF\0\xFF\xFB\xF0\0\x12", 7) + cbrFrames(3));
+    EXPECT_EQ(j.info.frameCount, 6u);
+    EXPECT_EQ(std::pair(j.info.minFrameLength, j.info.maxFrameLength), std::pair(417u, 417u));
+
+    // A trailing ID3v1 block is split off only when it begins with "TAG".
     const QByteArray v1 = test::id3v1Block("Title", "Artist", "Album", "1999", "Note", 7, 17);
-    Analysis a = analyse(cbrFrames(4) + v1);
-    EXPECT_EQ(a.audioSize, 4u * 417);
-    EXPECT_EQ(a.info.dataSize, 4u * 417);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(a.info.id3v1.data()), 128), v1);
-    EXPECT_EQ(a.info.frameCount, 4u);
-
-    QByteArray tab = v1;
-    tab[2] = 'B';
-    a = analyse(cbrFrames(4) + tab);
-    EXPECT_EQ(a.audioSize, 4u * 417 + 128);
-    EXPECT_EQ(a.info.dataSize, 4u * 417 + 128);
-    EXPECT_EQ(a.info.id3v1[0], 0);
-}
-
-TEST(MpegStream, JunkIsSkippedAndNotCounted)
-{
-    const QByteArray frames = cbrFrames(3);
-    QByteArray junk = bytes({0xFF, 0x00, 0xFF, 0xFB, 0xF0, 0x00, 0x12}); // a false sync among them
-    const Analysis a = analyse(QByteArray(33, '\x01') + frames + junk + frames);
-    EXPECT_EQ(a.info.frameCount, 6u);
-    EXPECT_EQ(a.info.minFrameLength, 417u);
-    EXPECT_EQ(a.info.maxFrameLength, 417u);
+    const Analysis tagged(cbrFrames(4) + v1), untagged(cbrFrames(4) + QByteArray(v1).replace(0, 3, "TAB"));
+    EXPECT_EQ(std::tuple(tagged.audioSize, tagged.info.dataSize, tagged.info.frameCount), std::tuple(1668u, 1668u, 4u));
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(tagged.info.id3v1.data()), 128), v1);
+    EXPECT_EQ(std::pair(untagged.audioSize, untagged.info.dataSize), std::pair(4u * 417 + 128, 4u * 417 + 128));
+    EXPECT_EQ(untagged.info.id3v1[0], 0);
 }
 
 TEST(MpegStream, XingAndLameTagFieldsAndVbrFigures)
 {
     // First frame: a Xing header after 32 bytes of side information, a LAME tag at its fixed place.
-    QByteArray first = cbrFrames(1);
-    auto put32 = [&](int at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            first[at + i] = char(v >> (24 - 8 * i));
-    };
     const int x = 4 + 32;
-    first.replace(x, 4, "Xing");
-    put32(x + 4, 0x0F);
-    put32(x + 8, 16);
-    put32(x + 12, 7000);
-    first.replace(x + 120, 9, "LAME3.100");
-    first[x + 141] = char(0x24); // delay 0x240 = 576, padding 0x3C0 = 960
-    first[x + 142] = char(0x03);
-    first[x + 143] = char(0xC0);
-    QByteArray stream = first;
-    QByteArray frame40 = cbrFrames(1);
-    frame40[2] = char(0x50); // 64 kbit/s
-    frame40.resize(208);
-    for (int i = 0; i < 14; ++i)
-        stream += cbrFrames(1);
-    stream += frame40; // 15 frames at 128 and one at 64: mean 124
-    Analysis a = analyse(stream);
-    EXPECT_EQ(a.info.xingFrames, 16u);
-    EXPECT_EQ(a.info.xingBytes, 7000u);
-    EXPECT_STREQ(a.info.encoder.data(), "LAME3.100");
-    EXPECT_EQ(a.info.encoderDelay, 576);
-    EXPECT_EQ(a.info.encoderPadding, 960);
+    QByteArray first = cbrFrames(1);
+    first.replace(x, 16, "Xing" + be32(0x0F) + be32(16) + be32(7000)).replace(x + 120, 9, "LAME3.100");
+    first.replace(x + 141, 3, "\x24\x03\xC0"); // delay 0x240 = 576, padding 0x3C0 = 960
+    const Analysis a(first + cbrFrames(14) + frameAt(0x50, 208)); // 15 frames at 128, one at 64: mean 124
+    EXPECT_EQ(std::tuple(a.info.xingFrames, a.info.xingBytes), std::tuple(16u, 7000u));
     EXPECT_EQ(a.info.sampleCount, 16u * 1152 - 576 - 960);
-    EXPECT_EQ(a.info.frameCount, 16u);
-    EXPECT_EQ(bitRateText(a.info), QStringLiteral("VBR 124 (64-128)"));
-    EXPECT_EQ(mpegCodecText(a.header, a.info), QStringLiteral("MPEG-1 Layer-3 (LAME3.100)"));
+    EXPECT_EQ(bitRateText(a.info), "VBR 124 (64-128)");
+    EXPECT_EQ(mpegCodecText(a.header, a.info), "MPEG-1 Layer-3 (LAME3.100)");
 
     // The mean is rounded half up: 15 frames at 32 and one at 40 average 32.5.
-    QByteArray low;
-    QByteArray f32 = cbrFrames(1);
-    f32[2] = char(0x10);
-    f32.resize(104);
-    QByteArray f40 = cbrFrames(1);
-    f40[2] = char(0x20);
-    f40.resize(130);
-    for (int i = 0; i < 15; ++i)
-        low += f32;
-    low += f40;
-    EXPECT_EQ(analyse(low).info.avgBitRate, 33u);
+    EXPECT_EQ(Analysis(frameAt(0x10, 104).repeated(15) + frameAt(0x20, 130)).info.avgBitRate, 33u);
 
     // Without the frame-count flag the byte count comes first.
-    put32(x + 4, 0x02);
-    put32(x + 8, 5555);
-    a = analyse(first + cbrFrames(2));
-    EXPECT_EQ(a.info.xingFrames, 0u);
-    EXPECT_EQ(a.info.xingBytes, 5555u);
-    EXPECT_EQ(a.info.sampleCount, 0u); // no frame count: no negative count either
-    EXPECT_EQ(bitRateText(a.info), QStringLiteral("CBR 128")); // one rate, whatever the header
+    first.replace(x + 4, 8, be32(0x02) + be32(5555));
+    const Analysis bytesOnly(first + cbrFrames(2));
+    EXPECT_EQ(std::tuple(bytesOnly.info.xingFrames, bytesOnly.info.xingBytes), std::tuple(0u, 5555u));
+    EXPECT_EQ(bytesOnly.info.sampleCount, 0u); // no frame count: no negative count either
+    EXPECT_EQ(bitRateText(bytesOnly.info), "CBR 128"); // one rate, whatever the header
 
     // A Xing header too close to the end to hold the LAME tag is not taken.
-    a = analyse(first.left(x + 100));
-    EXPECT_EQ(a.info.xingBytes, 0u);
-    EXPECT_EQ(a.info.frameCount, 1u);
+    const Analysis cut(first.left(x + 100));
+    EXPECT_EQ(std::tuple(cut.info.xingBytes, cut.info.frameCount), std::tuple(0u, 1u));
 }
 
-TEST(MpegStream, NothingFoundGivesZerosAndNoFigureDividesByZero)
+TEST(MpegStream, NothingFoundGivesZerosAndDurationTextsRound)
 {
-    Analysis a = analyse(QByteArray(5000, '\xFF'));
-    EXPECT_EQ(a.info.frameCount, 0u);
-    EXPECT_EQ(a.info.avgBitRate, 0u);
-    EXPECT_EQ(a.info.minBitRate, 0u);
-    EXPECT_EQ(a.info.sampleCount, 0u);
-    EXPECT_EQ(a.record[RowSampleRate].size, 0u);
-    EXPECT_EQ(durationText(a.info.sampleCount, a.header.sampleRate), QStringLiteral("00:00.0"));
-
-    // An empty buffer is left alone altogether.
-    Analysis empty;
-    empty.info.frameCount = 99;
-    analyseMpegStream({}, empty.audioSize, empty.header, empty.info, empty.record);
-    EXPECT_EQ(empty.info.frameCount, 99u);
-    EXPECT_FALSE(empty.record[RowCodec].present());
-}
-
-TEST(MpegStream, DurationAndVersionTexts)
-{
-    EXPECT_EQ(durationText(44100 * 65 + 2205, 44100), QStringLiteral("01:05.1"));
-    EXPECT_EQ(durationText(44100 * 3600, 44100), QStringLiteral("60:00.0"));
-    EXPECT_EQ(durationText(2204, 44100), QStringLiteral("00:00.0")); // 0.04998 s rounds down
-    EXPECT_EQ(durationText(2205, 44100), QStringLiteral("00:00.1"));
+    // (The stream summary of the dump shows the zeros of audio without a frame.)
+    const Analysis a(QByteArray(5000, '\xFF'));
+    EXPECT_EQ(std::tuple(a.info.frameCount, a.record[RowSampleRate].size), std::tuple(0u, 0u));
+    EXPECT_FALSE(Analysis(QByteArray()).record[RowCodec].present()); // an empty buffer is left alone
+    EXPECT_EQ(durationText(44100 * 65 + 2205, 44100), "01:05.1");
+    EXPECT_EQ(durationText(44100 * 3600, 44100), "60:00.0");
+    EXPECT_EQ(durationText(2204, 44100), "00:00.0"); // 0.04998 s rounds down
+    EXPECT_EQ(durationText(2205, 44100), "00:00.1");
     EXPECT_EQ(durationTenths(1000, 0), 0u);
-    EXPECT_EQ(mpegVersionText(3), QStringLiteral("2.5"));
+    EXPECT_EQ(mpegVersionText(3), "2.5");
 }
 
-// What ffprobe reads from a file.
-struct Probe {
-    int sampleRate = 0, channels = 0, frames = 0;
-    double duration = 0, startTime = 0;
-};
-
-Probe ffprobe(const QString& path)
+TEST(MpegStreamCrossCheck, EncodedFilesAgreeWithFfprobeAndTheirInput)
 {
-    const test::ProcessResult r = test::runProcess(
-        QStringLiteral("ffprobe"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"), QStringLiteral("-show_entries"),
-         QStringLiteral("stream=sample_rate,channels,nb_read_frames,duration,start_time"), QStringLiteral("-of"),
-         QStringLiteral("json"), path});
-    const QJsonObject s = QJsonDocument::fromJson(r.out).object()[QStringLiteral("streams")].toArray()[0].toObject();
-    Probe p;
-    p.sampleRate = s[QStringLiteral("sample_rate")].toString().toInt();
-    p.channels = s[QStringLiteral("channels")].toInt();
-    p.frames = s[QStringLiteral("nb_read_frames")].toString().toInt();
-    p.duration = s[QStringLiteral("duration")].toString().toDouble();
-    p.startTime = s[QStringLiteral("start_time")].toString().toDouble();
-    return p;
-}
-
-Analysis analyseFile(const QString& path)
-{
-    return analyse(test::readFile(path));
-}
-
-TEST(MpegStreamCrossCheck, LameFilesAgreeWithFfprobeAndTheirInput)
-{
-    if (!test::haveProgram(QStringLiteral("lame")) || !test::haveProgram(QStringLiteral("ffprobe")))
-        GTEST_SKIP() << "lame or ffprobe missing";
+    for (const char* program : {"lame", "ffmpeg", "ffprobe"})
+        if (!test::haveProgram(program))
+            GTEST_SKIP() << program << " missing";
     QTemporaryDir dir;
-    struct Case {
-        const char* name;
-        uint32_t rate;
-        int channels;
-        QStringList options;
-        int version;
-        bool vbr;
-        bool lameTag = true;
+    // Name, sample rate, channels, lame's options (ffmpeg's for Layer II), version, layer, VBR, LAME tag.
+    const std::tuple<const char*, uint32_t, int, QStringList, int, int, bool, bool> cases[] = {
+        {"cbr128", 44100, 2, {"-b", "128"}, 1, 3, false, true},
+        {"cbr320", 48000, 2, {"-b", "320"}, 1, 3, false, true},
+        {"v2", 44100, 2, {"-V", "2"}, 1, 3, true, true},
+        {"mono", 44100, 1, {"-m", "m", "-b", "96"}, 1, 3, false, true},
+        {"mpeg2_22", 22050, 2, {"-b", "64"}, 2, 3, false, true},
+        {"mpeg2_24", 24000, 2, {"-V", "4"}, 2, 3, true, true},
+        {"mpeg25_8", 8000, 1, {"-b", "16"}, 3, 3, false, false}, // too small a frame for the Info frame
+        {"mpeg25_8_tag", 8000, 1, {"-b", "24"}, 3, 3, false, true},
+        {"mpeg25_11", 11025, 2, {"-b", "32"}, 3, 3, false, true},
+        {"no_info", 44100, 2, {"-b", "128", "-t"}, 1, 3, false, false},
+        {"layer2", 48000, 2, {"-c:a", "mp2", "-b:a", "192k", "-f", "mp2"}, 1, 2, false, false},
     };
-    const Case cases[] = {
-        {"cbr128", 44100, 2, {"-b", "128"}, 1, false},
-        {"cbr320", 48000, 2, {"-b", "320"}, 1, false},
-        {"v0", 44100, 2, {"-V", "0"}, 1, true},
-        {"v2", 44100, 2, {"-V", "2"}, 1, true},
-        {"mono", 44100, 1, {"-m", "m", "-b", "96"}, 1, false},
-        {"khz32", 32000, 2, {"-b", "160"}, 1, false},
-        {"mpeg2_22", 22050, 2, {"-b", "64"}, 2, false},
-        {"mpeg2_24", 24000, 2, {"-V", "4"}, 2, true},
-        {"mpeg25_8", 8000, 1, {"-b", "16"}, 3, false, false},
-        {"mpeg25_8_tag", 8000, 1, {"-b", "24"}, 3, false},
-        {"mpeg25_11", 11025, 2, {"-b", "32"}, 3, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const uint32_t frames = c.rate * 3 + 1234;
-        const QString wav = dir.filePath(QStringLiteral("%1.wav").arg(c.name));
-        const QString mp3 = dir.filePath(QStringLiteral("%1.mp3").arg(c.name));
-        ASSERT_TRUE(test::writeTestWav(wav, frames, c.rate, c.channels));
-        ASSERT_TRUE(test::lameEncode(wav, mp3, c.options));
-        const Analysis a = analyseFile(mp3);
-        const Probe p = ffprobe(mp3);
-        EXPECT_EQ(a.header.version, c.version);
-        EXPECT_EQ(a.header.layer, 3);
-        EXPECT_EQ(a.header.sampleRate, uint32_t(p.sampleRate));
-        EXPECT_EQ(a.header.channels, p.channels);
-        EXPECT_EQ(a.info.dataSize, uint32_t(test::readFile(mp3).size()));
-        EXPECT_EQ(isConstantBitRate(a.info), !c.vbr);
-        if (!c.lameTag) {
-            // Too small a frame for lame's Info frame: the CBR rule gives ffprobe's duration.
+    for (const auto& [name, rate, channels, options, version, layer, vbr, lameTag] : cases) {
+        SCOPED_TRACE(name);
+        const uint32_t frames = rate * 3 + 1234;
+        const QString wav = dir.filePath(QStringLiteral("%1.wav").arg(name)), path = wav.chopped(3) + "mp3";
+        ASSERT_TRUE(test::writeTestWav(wav, frames, rate, channels));
+        if (layer == 2) {
+            const auto r = test::runProcess("ffmpeg", QStringList{"-v", "error", "-y", "-i", wav} + options << path);
+            ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        } else {
+            ASSERT_TRUE(test::lameEncode(wav, path, options));
+        }
+        const Analysis a(test::readFile(path));
+        const test::ProcessResult r =
+            test::runProcess("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                                         "stream=sample_rate,channels,nb_read_frames,duration,start_time", "-of",
+                                         "json", path});
+        const QJsonObject p = QJsonDocument::fromJson(r.out).object()["streams"].toArray()[0].toObject();
+        const uint32_t probeFrames = p["nb_read_frames"].toString().toUInt();
+        const double probeDuration = p["duration"].toString().toDouble();
+        EXPECT_EQ(std::tuple(a.header.version, a.header.layer), std::tuple(version, layer));
+        EXPECT_EQ(a.header.sampleRate, p["sample_rate"].toString().toUInt());
+        EXPECT_EQ(a.header.channels, p["channels"].toInt());
+        EXPECT_EQ(a.info.dataSize, uint32_t(test::readFile(path).size()));
+        EXPECT_EQ(isConstantBitRate(a.info), !vbr);
+        if (!vbr) { // at one rate, only padding makes frames differ in length
+            EXPECT_EQ(a.info.paddedFrames > 0, a.info.maxFrameLength > a.info.minFrameLength);
+        }
+        if (!lameTag) {
+            // Without the Info frame the duration follows from the rate, as ffprobe's does.
             EXPECT_EQ(a.info.xingFrames, 0u);
-            EXPECT_EQ(a.info.frameCount, uint32_t(p.frames));
-            EXPECT_NEAR(double(a.info.sampleCount), p.duration * c.rate, 1.0);
+            EXPECT_EQ(a.info.frameCount, probeFrames);
+            EXPECT_NEAR(double(a.info.sampleCount), probeDuration * rate, 1.0);
             continue;
         }
         // The Info frame is counted by the walk, not by its own header; ffprobe skips it (and reads
         // one frame fewer of the 576-sample streams, so only the MPEG-1 counts are compared).
         EXPECT_EQ(a.info.frameCount, a.info.xingFrames + 1);
-        if (c.version == 1) {
-            EXPECT_EQ(a.info.xingFrames, uint32_t(p.frames));
+        if (version == 1) {
+            EXPECT_EQ(a.info.xingFrames, probeFrames);
         }
         // The LAME tag gives back exactly the samples that went in; ffprobe's start is the
         // encoder delay plus the decoder's 529, its duration the Xing frame count.
         EXPECT_EQ(a.info.sampleCount, frames);
-        EXPECT_NEAR(p.startTime * c.rate, a.info.encoderDelay + 529, 1.0);
-        EXPECT_NEAR(p.duration * c.rate, double(a.info.xingFrames) * a.header.samplesPerFrame, 2.0);
-        EXPECT_EQ(QByteArray(a.info.encoder.data(), 4), QByteArray("LAME"));
+        EXPECT_NEAR(p["start_time"].toString().toDouble() * rate, a.info.encoderDelay + 529, 1.0);
+        EXPECT_NEAR(probeDuration * rate, double(a.info.xingFrames) * a.header.samplesPerFrame, 2.0);
+        EXPECT_EQ(QByteArray(a.info.encoder.data(), 4), "LAME");
     }
-}
-
-TEST(MpegStreamCrossCheck, StreamsWithoutXingFollowTheirRate)
-{
-    if (!test::haveProgram(QStringLiteral("lame")) || !test::haveProgram(QStringLiteral("ffprobe")) ||
-        !test::haveProgram(QStringLiteral("ffmpeg")))
-        GTEST_SKIP() << "lame, ffmpeg or ffprobe missing";
-    QTemporaryDir dir;
-    const QString wav = dir.filePath(QStringLiteral("in.wav"));
-    ASSERT_TRUE(test::writeTestWav(wav, 44100 * 2 + 777, 44100, 2));
-
-    // lame without its Info frame: padded frames, so the duration comes from the rate.
-    const QString cbr = dir.filePath(QStringLiteral("cbr.mp3"));
-    ASSERT_TRUE(test::lameEncode(wav, cbr, {QStringLiteral("-b"), QStringLiteral("128"), QStringLiteral("-t")}));
-    Analysis a = analyseFile(cbr);
-    Probe p = ffprobe(cbr);
-    EXPECT_EQ(a.info.xingFrames, 0u);
-    EXPECT_EQ(a.info.frameCount, uint32_t(p.frames));
-    EXPECT_GT(a.info.paddedFrames, 0u);
-    EXPECT_NEAR(double(a.info.sampleCount), p.duration * 44100, 1.0);
-
-    // ffmpeg's MPEG-1 Layer II at 48 kHz: unpadded frames, a whole number of them.
-    const QString mp2 = dir.filePath(QStringLiteral("layer2.mp3"));
-    const test::ProcessResult r = test::runProcess(
-        QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"),
-                                   wav, QStringLiteral("-ar"), QStringLiteral("48000"), QStringLiteral("-c:a"),
-                                   QStringLiteral("mp2"), QStringLiteral("-b:a"), QStringLiteral("192k"),
-                                   QStringLiteral("-f"), QStringLiteral("mp2"), mp2});
-    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    a = analyseFile(mp2);
-    p = ffprobe(mp2);
-    EXPECT_EQ(a.header.layer, 2);
-    EXPECT_EQ(a.header.samplesPerFrame, 1152u);
-    EXPECT_EQ(a.info.frameCount, uint32_t(p.frames));
-    EXPECT_EQ(a.info.sampleCount, uint32_t(p.frames) * 1152);
-    EXPECT_NEAR(double(a.info.sampleCount), p.duration * 48000, 1.0);
-    EXPECT_EQ(bitRateText(a.info), QStringLiteral("CBR 192"));
 }
 
 } // namespace
