@@ -50,25 +50,31 @@ replace() {
     VORNELIC_HOME="$work" "$cli" replace-tags "$work/A" "$work/B" --temp "$1" --block 0 --pad 256 >/dev/null
 }
 copy() { cp "$work"/B/*.mp3 "$1/"; }
-# Times one command into $ms, on a quiet disk: what was written before is flushed first.
+# Times one command into $ms, on a quiet disk: what was written before is flushed first, and
+# each output is removed once timed, so every command finds the memory as the one before it.
 timed() {
     sync
     t0=$(now); "$@"; t1=$(now)
     ms=$(( (t1 - t0) / 1000000 ))
+}
+timed_into() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    timed "$2" "$1"
+    made=$(ls "$1" | wc -l)
+    rm -rf "$1"
 }
 ratios=""
 work_ratios=""
 r=0
 while [ $r -lt "$reps" ]; do
     r=$((r + 1))
-    rm -rf "$work"/out-* # this script's own output of the previous repetition
-    mkdir -p "$work/out-cp1" "$work/out-cp2" "$work/out-rt1" "$work/out-rt2"
     # cp, replace-tags, replace-tags, cp: whatever the order or a slow drift of the machine costs
     # falls on both alike.
-    timed copy "$work/out-cp1"; cp1=$ms
-    timed replace "$work/out-rt1"; rt1=$ms
-    timed replace "$work/out-rt2"; rt2=$ms
-    timed copy "$work/out-cp2"; cp2=$ms
+    timed_into "$work/out-cp1" copy; cp1=$ms
+    timed_into "$work/out-rt1" replace; rt1=$ms
+    timed_into "$work/out-rt2" replace; rt2=$ms; count=$made
+    timed_into "$work/out-cp2" copy; cp2=$ms
     timed "$cli" --help >/dev/null; start_ms=$ms
     cp_ms=$(( (cp1 + cp2) / 2 ))
     rt_ms=$(( (rt1 + rt2) / 2 ))
@@ -79,7 +85,6 @@ while [ $r -lt "$reps" ]; do
     work_ratios="$work_ratios $work_ratio"
 done
 median() { echo "$1" | tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-count=$(ls "$work/out-rt1" | wc -l)
 size=$(du -sm "$work/B" | cut -f1)
 echo "files: $count pairs, B side ${size} MB"
 echo "median ratio replace-tags / cp: $(median "$ratios") (target <= 1.3)"
