@@ -60,11 +60,6 @@ void putSyncSafe(QByteArray& out, uint32_t value)
         out.append(char((value >> shift) & 0x7f));
 }
 
-QString bPath(const ComparisonState& state, const TrackPair& pair)
-{
-    return pair.bFirst < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[pair.bFirst]) : QString();
-}
-
 // B may have changed since the compare: its audio must still start where the compare found it.
 bool sameAudioStart(const FileTags& b, const ReadOnlyFile& file, uint64_t& audioOffset)
 {
@@ -76,8 +71,8 @@ bool sameAudioStart(const FileTags& b, const ReadOnlyFile& file, uint64_t& audio
     return true;
 }
 
-int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, int blockSize,
-                 int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
+int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
+                 int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
 {
     if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
         return WriteNotId3Pair;
@@ -87,7 +82,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (!isId3Kind(a.header.version) || a.header.version != b.header.version)
         return WriteNotId3Pair;
 
-    path = bPath(state, pair);
+    path = bFile;
     ReadAhead::Piece piece = audio.next();
     if (piece.failed)
         return WriteCannotReadB;
@@ -125,7 +120,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
             break;
         piece = audio.next();
         if (piece.failed) {
-            path = bPath(state, pair);
+            path = bFile;
             return WriteCannotReadB;
         }
     }
@@ -207,15 +202,17 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
     count = std::clamp<int>(count, 0, int(pairs.size()));
     // B's audio is read, in pair order, while the files before it are written.
     QStringList sources;
-    for (int i = 0; i < count; ++i)
-        sources << bPath(state, pairs[size_t(i)]);
+    for (int i = 0; i < count; ++i) {
+        const uint32_t b = pairs[size_t(i)].bFirst;
+        sources << (b < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[b]) : QString());
+    }
     ReadAhead audio(sources, [&state, &pairs](int i, const ReadOnlyFile& file, uint64_t& offset) {
         return sameAudioStart(state.b.files[pairs[size_t(i)].bFirst], file, offset);
     });
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
-        const int code = writeOnePair(state, destination, pairs[size_t(i)], blockSize, minPadding, path, tag, audio);
+        const int code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;

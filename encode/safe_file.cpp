@@ -192,8 +192,6 @@ bool NewFile::open()
 bool NewFile::write(const char* data, qint64 size)
 {
     failed_ = failed_ || size < 0 || !writeAll(fd_, data, size_t(size));
-    if (!failed_)
-        written_ += uint64_t(size);
     return !failed_;
 }
 
@@ -202,12 +200,9 @@ bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
     if (failed_)
         return false;
 #ifdef SYS_copy_file_range
-    // Where source and destination line up on pages, the kernel copies without bringing the bytes up
-    // here (and a file system that shares blocks copies nothing at all); where a file system refuses,
-    // the copy goes on through a buffer from where it stopped. Misaligned, the kernel splits every
-    // page in two and a plain read and write is the faster way.
-    constexpr uint64_t Page = 4096;
-    while (size > 0 && offset % Page == written_ % Page) {
+    // The kernel copies without bringing the bytes up here; where a file system refuses, the copy
+    // goes on through a buffer from where it stopped.
+    while (size > 0) {
         loff_t in = loff_t(offset);
         const ssize_t n = ::syscall(SYS_copy_file_range, fromFd, &in, fd_, nullptr, size_t(std::min<uint64_t>(size, 1u << 30)), 0u);
         if (n < 0 && errno == EINTR)
@@ -220,12 +215,9 @@ bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
         }
         offset += uint64_t(n);
         size -= uint64_t(n);
-        written_ += uint64_t(n);
     }
 #endif
     failed_ = !copyWithBuffer(fromFd, offset, fd_, size);
-    if (!failed_)
-        written_ += size;
     return !failed_;
 }
 
