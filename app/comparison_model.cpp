@@ -2,6 +2,22 @@
 
 namespace vn {
 
+namespace {
+
+constexpr std::array<int, ListColumnCount> ListColumnWidths = {
+    30, 120, 50,                              // No, file name, tag ver
+    120, 100, 100, 200, 40, 40, 40, 60, 70,   // album .. comment
+    100, 70, 70, 50, 100, 75,                 // composer .. CD identifier
+    120, 30, 100, 50, 50, 60,                 // codec .. dataSize
+};
+
+} // namespace
+
+int listColumnWidth(int column)
+{
+    return column >= 0 && column < ListColumnCount ? ListColumnWidths[size_t(column)] : 0;
+}
+
 void markChangedCells(std::vector<ComparisonRow>& rows)
 {
     for (size_t r = 0; r < rows.size(); ++r) {

@@ -20,6 +20,9 @@ struct ComparisonRow {
     uint32_t changed = 0;
 };
 
+// The starting width of each of the 24 columns, in pixels.
+int listColumnWidth(int column);
+
 // Marks, on every odd row, the columns other than 0 whose text differs from the row above; even rows
 // and column 0 are never marked.
 void markChangedCells(std::vector<ComparisonRow>& rows);

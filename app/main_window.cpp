@@ -13,6 +13,8 @@
 #include "containers/cd_image_properties.h"
 #include "containers/properties.h"
 #include "encode/move_files.h"
+#include "session/compare.h"
+#include "util/numbers.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -72,25 +74,6 @@ const ModeTexts& modeTexts(bool folderBMode)
     return folderBMode ? folderB : cdImage;
 }
 
-// Decimal with an optional sign after leading blanks, up to the first non-digit; no digits give 0.
-int leadingNumber(const QString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > qint64(INT_MAX) + 1)
-            break;
-    }
-    value = negative ? -value : value;
-    return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
-}
-
 // The label sizes were made for a narrower face than most desktops use: the font shrinks until each
 // line fits, so no caption is cut.
 void fitLabelFont(QLabel* label, QFont font)
@@ -133,9 +116,10 @@ MainWindow::MainWindow(std::optional<EncoderAvailability> encoders, QWidget* par
     settings_ = defaultSettings(resolveExeDir());
     iniPath_ = settings_.IniPath.isEmpty() ? QDir(settings_.ExeDir).filePath(QStringLiteral("Vornelic.ini"))
                                            : settings_.IniPath;
-    LoadSettings(settings_, iniPath_, feedback_);
-    if (settings_.RipCD_Cue.isEmpty())
-        settings_.RipCD_Cue = settings_.Path_Cue;
+    if (!LoadSettings(settings_, iniPath_))
+        createWorkingFolders(settings_);
+    applyToProcess(settings_);
+    askForLogNames(settings_, feedback_);
 
     encoders_ = encoders ? *encoders : probeEncoders();
 
@@ -401,7 +385,7 @@ void MainWindow::setStatusText(int part, const QString& text)
 
 int MainWindow::trackOffsetFromBox() const
 {
-    return leadingNumber(editOffset_->text());
+    return toLong(editOffset_->text());
 }
 
 void MainWindow::setEncoderAvailability(const EncoderAvailability& encoders)
@@ -514,8 +498,8 @@ void MainWindow::replaceTags()
         return;
     }
     takeEditedPaths();
-    settings_.ID3_Blk = leadingNumber(editBlock_->text());
-    settings_.ID3_Pad = leadingNumber(editPadding_->text());
+    settings_.ID3_Blk = toLong(editBlock_->text());
+    settings_.ID3_Pad = toLong(editPadding_->text());
     ReplaceOutcome outcome;
     lastReplaceResult_ = replaceOrEncode(comparison_, settings_, ReplaceOptions{backupMode_, false, batchRunning_},
                                          feedback_, pairs_, outcome);
@@ -852,8 +836,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!saved_) {
         takeEditedPaths();
-        settings_.ID3_Blk = leadingNumber(editBlock_->text());
-        settings_.ID3_Pad = leadingNumber(editPadding_->text());
+        settings_.ID3_Blk = toLong(editBlock_->text());
+        settings_.ID3_Pad = toLong(editPadding_->text());
         if (!SaveSettings(settings_, iniPath_)) {
             message(
                 QStringLiteral("The settings could not be saved to \"%1\".").arg(QDir::toNativeSeparators(iniPath_)),

@@ -5,7 +5,7 @@
 #include "app/desktop_feedback.h"
 #include "app/encoder_availability.h"
 #include "app/menus.h"
-#include "app/settings.h"
+#include "config/settings.h"
 #include "encode/replace_tags.h"
 #include "media/comparison.h"
 

@@ -3,7 +3,7 @@
 #include "app/command_ids.h"
 #include "app/encoder_availability.h"
 #include "app/menus.h"
-#include "app/settings.h"
+#include "config/settings.h"
 
 namespace vn {
 

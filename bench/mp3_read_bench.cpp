@@ -2,6 +2,7 @@
 // with accurate audio properties, in one run. The folder comes from VORNELIC_MP3_BENCH_DIR and the
 // TagLib reader from VORNELIC_TAGLIB_READER (bench/mp3_read_bench.sh sets both up).
 
+#include "containers/read_file_tags.h"
 #include "media/id3v2_reader.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // The headless front end's frame: global options, the settings for the run, and the table of
 // commands. Each command lives in a file of its own and registers itself here.
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "util/feedback.h"
 
 #include <QString>

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
-#include "media/comparison.h"
+#include "session/compare.h"
+#include "util/numbers.h"
 
 namespace vn::cli {
 
@@ -38,16 +39,15 @@ int runCompare(Context& context, const QStringList& given)
     const bool hasOffset = takeOption(args, QStringLiteral("--offset"), offsetText, error);
     if (!error.isEmpty() || args.size() != 2)
         return usageError("compare", error.isEmpty() ? QStringLiteral("compare takes two sides") : error);
-    bool ok = true;
-    const int offset = hasOffset ? offsetText.toInt(&ok) : 0;
-    if (!ok)
+    const std::optional<int> offset = hasOffset ? wholeNumber(offsetText) : std::optional<int>(0);
+    if (!offset)
         return usageError("compare", QStringLiteral("--offset takes a whole number"));
 
     ComparisonState state;
     state.folderA = args[0];
     state.folderB = args[1];
     state.folderBMode = !args[1].endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive);
-    state.trackOffsetB = offset;
+    state.trackOffsetB = *offset;
     const int code = compareAB(state, context.settings.ExtPriorityList, context.settings.CP_Cue_Sheet);
     if (code != CompareOk) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));

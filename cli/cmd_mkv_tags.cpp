@@ -66,6 +66,9 @@ int runMkvTags(Context&, const QStringList& arguments)
     case MkvNotRewritable:
         printErr(QStringLiteral("%1: not a Matroska file whose tags can be rewritten\n").arg(path));
         break;
+    case MkvOutputExists:
+        printErr(QStringLiteral("%1 already exists; it is left alone\n").arg(job.outputPath));
+        break;
     case MkvCannotReadCover:
         printErr(QStringLiteral("cannot read the cover %1\n").arg(job.coverPath));
         break;

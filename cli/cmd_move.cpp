@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "encode/move_files.h"
+#include "util/numbers.h"
 
 #include <QDir>
 
@@ -19,11 +20,12 @@ int runMove(Context& context, const QStringList& given)
         s.Path_Bkup = backup;
     if (error.isEmpty() && takeOption(args, QStringLiteral("--temp"), temp, error))
         s.Path_Temp = temp;
-    bool ok = true;
-    if (error.isEmpty() && takeOption(args, QStringLiteral("--levels"), levels, error))
-        s.BkupFldr_Level = levels.toInt(&ok);
-    if (!ok)
-        error = QStringLiteral("--levels takes a whole number");
+    if (error.isEmpty() && takeOption(args, QStringLiteral("--levels"), levels, error)) {
+        if (const std::optional<int> n = wholeNumber(levels))
+            s.BkupFldr_Level = *n;
+        else
+            error = QStringLiteral("--levels takes a whole number");
+    }
     if (!error.isEmpty() || args.size() != 1)
         return usageError("move", error.isEmpty() ? QStringLiteral("move takes Folder A") : error);
 

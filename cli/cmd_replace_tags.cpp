@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "encode/move_files.h"
 #include "encode/replace_tags.h"
+#include "util/numbers.h"
 
 #include <QDir>
 
@@ -16,13 +17,12 @@ bool takeNumber(QStringList& args, const QString& name, int& value, QString& err
     QString text;
     if (!takeOption(args, name, text, error))
         return error.isEmpty();
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (!ok) {
+    const std::optional<int> n = wholeNumber(text);
+    if (!n) {
         error = QStringLiteral("%1 takes a whole number").arg(name);
         return false;
     }
-    value = n;
+    value = *n;
     return true;
 }
 

@@ -96,7 +96,10 @@ int main(int argc, char* argv[])
     context.settings = vn::defaultSettings(vn::resolveExeDir());
     if (context.iniPath.isEmpty())
         context.iniPath = context.settings.IniPath;
-    vn::LoadSettings(context.settings, context.iniPath, context.feedback);
+    if (!vn::LoadSettings(context.settings, context.iniPath))
+        vn::createWorkingFolders(context.settings);
+    vn::applyToProcess(context.settings);
+    vn::askForLogNames(context.settings, context.feedback);
 
     const int code = command->run(context, args);
     if (context.save && !vn::SaveSettings(context.settings, context.iniPath)) {

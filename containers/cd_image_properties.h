@@ -1,7 +1,7 @@
 #pragma once
 // The File Properties text of a CD image: its format, its tracks and its cue sheet.
 
-#include "batch/cue_sheet.h"
+#include "media/cue_sheet.h"
 
 #include <QString>
 

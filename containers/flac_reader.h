@@ -2,7 +2,7 @@
 // FLAC: the metadata blocks read into a record (STREAMINFO, VORBIS_COMMENT, PICTURE) or described for
 // the File Properties window.
 
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 
 #include <QString>
 

@@ -4,11 +4,11 @@
 #include "containers/matroska_writer.h"
 #include "media/packed_tags.h"
 #include "util/byte_reader.h"
+#include "util/safe_file.h"
 #include "util/text_codec.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstring>
 
@@ -480,22 +480,6 @@ QByteArray packMatroskaTags(const MatroskaScan& scan)
     return packTags(texts, picture);
 }
 
-namespace {
-
-bool saveFile(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
-}
-
-} // namespace
-
 int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult& result)
 {
     result = MatroskaResult{};
@@ -526,7 +510,13 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
         result.packed = packMatroskaTags(scan);
 
     int code = MkvOk;
-    if (job.writeFlags & (MkvWriteTags | MkvWriteCover)) {
+    const QString outputPath = job.outputPath.isEmpty() ? path : job.outputPath;
+    const bool writing = job.writeFlags & (MkvWriteTags | MkvWriteCover);
+    // Another file of the output's name is the user's, not ours to replace.
+    if (writing && nameTaken(outputPath) &&
+        QFileInfo(outputPath).canonicalFilePath() != QFileInfo(path).canonicalFilePath())
+        code = MkvOutputExists;
+    if (code == MkvOk && writing) {
         QByteArray newTags;
         QByteArray newAttachments;
         if (job.writeFlags & MkvWriteTags)
@@ -542,14 +532,14 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
         if (code == MkvOk)
             code = rewriteMatroska(std::move(bytes), scan, newTags, newAttachments, output);
         // The new file is written beside the target and renamed over it: a failure leaves the old one.
-        if (code == MkvOk && !saveFile(job.outputPath.isEmpty() ? path : job.outputPath, output))
+        if (code == MkvOk && !replaceFileAtomically(outputPath, output))
             code = MkvCannotWrite;
         scan.fileData = {};
     }
     if (mapped)
         file.unmap(mapped);
 
-    if ((job.dumpFlags & MkvDumpToFile) && !saveFile(job.dumpFilePath, encodeText(dump, CpUtf8)) &&
+    if ((job.dumpFlags & MkvDumpToFile) && !replaceFileAtomically(job.dumpFilePath, encodeText(dump, CpUtf8)) &&
         code == MkvOk)
         code = MkvCannotWrite;
     if (job.dumpFlags & (MkvDumpText | MkvDumpClipboard))

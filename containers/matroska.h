@@ -2,7 +2,7 @@
 // Matroska (.mka) and WebM (.webm) audio files: the EBML element walk with its dump, the tags, cover
 // and stream facts as a PackedTags block, and the rewrite with new Tags and Attachments elements.
 
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -31,6 +31,7 @@ enum MatroskaCode : int {
     MkvCannotWrite = 2,      // the output (or the dump file) cannot be written; the original stays whole
     MkvNotRewritable = 3,    // no Segment, or its size disagrees with the file: appending would corrupt it
     MkvCannotReadCover = 4,
+    MkvOutputExists = 5,     // the output names another file (or a folder), which is left alone
 };
 
 struct MatroskaJob {

@@ -2,7 +2,7 @@
 // MP4/M4A: the atom tree read into a record (the ilst items and the stream facts) or described as an
 // indented text tree for the File Properties window.
 
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 #include "util/byte_reader.h"
 
 #include <QString>

@@ -23,7 +23,7 @@ int dumpFile(const QString& path, QString& text, QString& kindName)
         kindName = QStringLiteral("MP3");
         FileTags file;
         QByteArray audio;
-        const int code = readFileTags(path, file, audio);
+        const int code = readMp3FileTags(path, file, audio);
         if (code == ReadTagsCannotOpen || code == ReadTagsNoMemory)
             return PropertiesCannotOpen;
         if (code != ReadTagsOk || !analyseFileAudio(file, audio))

@@ -1,7 +1,7 @@
 #pragma once
 // RIFF/WAVE: the format and the data chunk, kept as one canonical 44-byte header.
 
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 
 #include <QByteArray>
 #include <QString>

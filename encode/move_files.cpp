@@ -1,7 +1,7 @@
 #include "encode/move_files.h"
 
-#include "app/settings.h"
-#include "encode/safe_file.h"
+#include "config/settings.h"
+#include "util/safe_file.h"
 #include "util/ascii_name.h"
 #include "util/feedback.h"
 
@@ -109,55 +109,13 @@ int makeLevelFolder(QString& path, const QString& base, const QString& folderA, 
     }
 }
 
-bool readId3TagOnly(const QString& path, FileTags& file)
-{
-    file = FileTags{};
-    const ReadOnlyFile f(path);
-    if (!f.isOpen())
-        return false;
-    // Most tags fit the first read; a larger one (a big picture) takes a second.
-    constexpr uint64_t FirstRead = 16384;
-    const QByteArray head = f.readAt(0, FirstRead);
-    TagHeader header;
-    uint32_t tagSize = 0;
-    if (id3HeaderCode(head, f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
-        return false;
-    file.tagBuffer = 10 + qsizetype(tagSize) <= head.size() ? head.sliced(10, tagSize) : f.readAt(10, tagSize);
-    if (file.tagBuffer.size() != qsizetype(tagSize))
-        return false;
-    file.header = header;
-    fillId3Record(header.version, QByteArrayView(file.tagBuffer), file.record);
-    file.audioOffset = 10 + tagSize;
-    file.audioSize = uint32_t(uint64_t(f.size()) - file.audioOffset);
-    return true;
-}
-
-int loadSideTags(const QString& folder, const QStringList& extPriorityList, FileList& side)
-{
-    side = FileList{};
-    if (!QFileInfo(folder).isDir())
-        return 1;
-    const QStringList names = listFolderAudio(folder, extPriorityList);
-    if (names.isEmpty())
-        return 2;
-    for (const QString& name : names) {
-        FileTags file;
-        if (!readId3TagOnly(QDir(folder).filePath(name), file))
-            file.header = TagHeader{KindUnreadable, 0, 0};
-        side.names.push_back(name);
-        side.files.push_back(std::move(file));
-    }
-    return 0;
-}
-
 bool producedFromA(const QString& path, const FileTags& a)
 {
     FileTags produced;
     if (!readId3TagOnly(path, produced) || produced.header.version != a.header.version)
         return false;
     for (int row = 0; row < TagFieldRowCount; ++row) {
-        const bool fromB = row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
-        if (!fromB && !sameValue(produced.record[size_t(row)], a.record[size_t(row)]))
+        if (!rowFromB(row) && !sameValue(produced.record[size_t(row)], a.record[size_t(row)]))
             return false;
     }
     return true;

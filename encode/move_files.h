@@ -33,15 +33,6 @@ struct LevelFolderNames {
 int makeLevelFolder(QString& path, const QString& base, const QString& folderA, int levels, bool reuseExisting,
                     Feedback& feedback, const LevelFolderNames* names = nullptr);
 
-// The ID3v2 header and tag of an MP3 file, without its audio, into file (header, tag buffer,
-// record and audio offset). False when it is not an MP3 with an ID3v2 tag inside its length.
-bool readId3TagOnly(const QString& path, FileTags& file);
-
-// One side's files as Replace Tags and Move Files need them: the names of listFolderAudio and each
-// MP3's tag, without the audio and its analysis. Returns 0, 1 when the folder does not exist, 2 when
-// it holds no audio file. A file without a readable ID3v2 tag keeps KindUnreadable.
-int loadSideTags(const QString& folder, const QStringList& extPriorityList, FileList& side);
-
 // True when the file at path carries A's header version and exactly A's frames for every row the
 // new file takes from A: it is what Replace Tags wrote for that A file.
 bool producedFromA(const QString& path, const FileTags& a);

@@ -4,7 +4,7 @@
 // through one buffer does them one after the other), while the disk still sees one file after the
 // other from start to end.
 
-#include "encode/safe_file.h"
+#include "util/safe_file.h"
 
 #include <QString>
 #include <QStringList>

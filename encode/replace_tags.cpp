@@ -1,9 +1,9 @@
 #include "encode/replace_tags.h"
 
-#include "app/settings.h"
+#include "config/settings.h"
 #include "encode/move_files.h"
 #include "encode/read_ahead.h"
-#include "encode/safe_file.h"
+#include "util/safe_file.h"
 #include "util/feedback.h"
 
 #include <QDir>
@@ -17,12 +17,6 @@ namespace vn {
 namespace {
 
 constexpr int64_t MaxTagSize = 0x0FFFFFFF; // what four 7-bit bytes can hold
-
-// The rows the new file takes from B: what B's own encoding says about itself.
-constexpr bool rowFromB(int row)
-{
-    return row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
-}
 
 // A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
 // row is absent or its value does not lie inside the buffer behind a whole frame header.

@@ -111,33 +111,6 @@ void streamFacts(ListRow& cells, const FileTags& file)
     cell(RowDataSize) = QString::number(dataSize);
 }
 
-// Reads one file of a side and gives its row: the full row, or only position and name when the
-// file cannot be read.
-ListRow readAndBuildRow(ComparisonState& state, const QString& folder, FileList& side, int index, int row)
-{
-    FileTags& file = side.files[size_t(index)];
-    const QString& name = side.names[size_t(index)];
-    if (readFileTags(folder, name, file, state.audioBuffer) != ReadTagsOk) {
-        file.header = TagHeader{KindUnreadable, 0, 0};
-        ListRow cells;
-        cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
-        cells[1] = name;
-        return cells;
-    }
-    if (isId3Kind(file.header.version))
-        analyseFileAudio(file, state.audioBuffer);
-    return buildListRow(row, name, file);
-}
-
-bool loadSide(const QString& folder, const QStringList& extPriorityList, FileList& side)
-{
-    const QStringList names = listFolderAudio(folder, extPriorityList);
-    side.names.assign(names.begin(), names.end());
-    side.files.clear();
-    side.files.resize(size_t(names.size()));
-    return !names.isEmpty();
-}
-
 } // namespace
 
 QString listColumnName(int column)
@@ -147,13 +120,6 @@ QString listColumnName(int column)
     if (column < 3)
         return QString::fromLatin1(ListLeadColumns[size_t(column)]);
     return QString::fromLatin1(TagFieldTable[size_t(column - 3)].displayName);
-}
-
-int listColumnWidth(int column)
-{
-    if (column < 0 || column >= ListColumnCount)
-        return 0;
-    return column < 3 ? ListLeadWidths[size_t(column)] : TagFieldTable[size_t(column - 3)].columnWidth;
 }
 
 QString compareErrorText(int code)
@@ -174,28 +140,6 @@ QString compareErrorText(int code)
     }
 }
 
-QStringList listFolderAudio(const QString& folder, const QStringList& extPriorityList)
-{
-    // One listing serves every extension. The platform this program comes from matches "*.mp3"
-    // without regard to case, so a name matches by its ending in any case.
-    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    for (const QString& ext : extPriorityList) {
-        QStringList names;
-        for (const QString& name : all) {
-            if (name.endsWith(ext, Qt::CaseInsensitive))
-                names << name;
-        }
-        if (names.isEmpty())
-            continue;
-        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-            const int c = a.compare(b, Qt::CaseInsensitive);
-            return c != 0 ? c < 0 : a < b;
-        });
-        return names;
-    }
-    return {};
-}
-
 void clearComparison(ComparisonState& state)
 {
     state.a = FileList{};
@@ -203,46 +147,6 @@ void clearComparison(ComparisonState& state)
     state.cue.reset();
     state.audioBuffer = QByteArray();
     state.rows.clear();
-}
-
-int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage)
-{
-    clearComparison(state);
-    if (!QFileInfo(state.folderA).isDir())
-        return CompareNoFolderA;
-    if (!loadSide(state.folderA, extPriorityList, state.a))
-        return CompareNoAudioA;
-    if (state.folderBMode) {
-        if (!QFileInfo(state.folderB).isDir()) {
-            clearComparison(state);
-            return CompareNoFolderB;
-        }
-        if (!loadSide(state.folderB, extPriorityList, state.b)) {
-            clearComparison(state);
-            return CompareNoAudioB;
-        }
-    } else {
-        CueSheet sheet;
-        if (parseCueSheet(state.folderB, CueTrackLimit, cueCodePage, sheet) < 1) {
-            clearComparison(state);
-            return CompareIllegalCueSheet;
-        }
-        state.cue = std::move(sheet);
-    }
-
-    const int countA = state.a.count();
-    const int countB = state.countB();
-    for (int i = 0; i < countA || i < countB + state.trackOffsetB; ++i) {
-        state.rows.push_back(i < countA ? readAndBuildRow(state, state.folderA, state.a, i, 2 * i) : ListRow{});
-        const int j = i - state.trackOffsetB;
-        if (j < 0 || j >= countB)
-            state.rows.push_back(ListRow{});
-        else if (state.cue)
-            state.rows.push_back(buildCueTrackRow(i + 1, state.trackOffsetB, *state.cue));
-        else
-            state.rows.push_back(readAndBuildRow(state, state.folderB, state.b, j, 2 * i + 1));
-    }
-    return CompareOk;
 }
 
 ListRow buildListRow(int row, const QString& fileName, const FileTags& file)

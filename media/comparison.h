@@ -3,7 +3,8 @@
 // in another encoding, or a CD image's cue sheet): both sides' files and records, and the list rows
 // that show them, A's file i in row 2i above B's entry i - trackOffsetB in row 2i + 1.
 
-#include "batch/cue_sheet.h"
+#include "media/cue_sheet.h"
+#include "media/folder_scan.h"
 #include "media/id3v2_reader.h"
 
 #include <QString>
@@ -18,17 +19,8 @@ inline constexpr int ListColumnCount = 24;
 
 // The list's first three column headers; the other 21 are TagFieldTable's display names.
 inline constexpr std::array<const char*, 3> ListLeadColumns = {"No", "file name", "tag ver"};
-inline constexpr std::array<int, 3> ListLeadWidths = {30, 120, 50};
 
 QString listColumnName(int column);
-int listColumnWidth(int column);
-
-// One side's files, in list order.
-struct FileList {
-    std::vector<QString> names;
-    std::vector<FileTags> files;
-    int count() const { return int(names.size()); }
-};
 
 enum CompareCode : int {
     CompareOk = 0,
@@ -59,15 +51,8 @@ struct ComparisonState {
     int countB() const { return cue ? cue->trackCount : b.count(); }
 };
 
-// The audio files of a folder with the first extension of the priority list that has any, in name
-// order without regard to case.
-QStringList listFolderAudio(const QString& folder, const QStringList& extPriorityList);
-
 // Releases both sides, the cue sheet, the audio buffer and the rows.
 void clearComparison(ComparisonState& state);
-
-// Compare A/B: clears, loads both sides (codes 1 to 5), reads every file and fills the rows.
-int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage);
 
 // The texts of one list row for a file read with code 0.
 ListRow buildListRow(int row, const QString& fileName, const FileTags& file);
@@ -77,8 +62,5 @@ ListRow buildCueTrackRow(int p, int trackOffsetB, const CueSheet& cue);
 // 0 when both sides are ID3v2 of one version; else 1 A kinds differ, 2 B kinds differ, 3 A not
 // ID3v2, 4 B not ID3v2, 5 versions differ. With a cue sheet as B only A is checked (1 or 0).
 int checkTagVersions(const ComparisonState& state);
-
-// The kind kept for a file that could not be read: no ID3v2 version, so never taken for one.
-inline constexpr uint8_t KindUnreadable = 0xff;
 
 } // namespace vn

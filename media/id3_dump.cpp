@@ -2,6 +2,7 @@
 
 #include "media/id3v2_reader.h"
 #include "util/byte_reader.h"
+#include "util/numbers.h"
 #include "util/text_codec.h"
 
 namespace vn {
@@ -135,17 +136,7 @@ std::vector<TocEntry> decodeCdToc(QByteArrayView value)
         const QString text = mcdiText(value, form);
         for (qsizetype i = text.indexOf(u'+'); i >= 0 && entries.size() < MaxTocEntries;
              i = text.indexOf(u'+', i + 1)) {
-            uint64_t n = 0;
-            for (qsizetype j = i + 1; j < text.size(); ++j) {
-                const char16_t c = text[j].unicode();
-                const int digit = c >= '0' && c <= '9'   ? c - '0'
-                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                         : -1;
-                if (digit < 0)
-                    break;
-                n = std::min<uint64_t>(n * 16 + uint64_t(digit), UINT32_MAX);
-            }
+            const uint64_t n = leadingHex(QStringView(text).sliced(i + 1), UINT32_MAX);
             // Text tables count from the start of the lead-in; a number below it shows as 0.
             entries.push_back({n < 150 ? 0 : int64_t(n) - 150, false});
         }

@@ -1,7 +1,6 @@
 #include "media/id3v2_reader.h"
 
-#include "containers/container_tags.h"
-
+#include "util/safe_file.h"
 #include "util/text_codec.h"
 
 #include <QDir>
@@ -201,22 +200,9 @@ void fillId3Record(uint8_t version, QByteArrayView body, TagRecord& record)
     }
 }
 
-int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer)
-{
-    return readFileTags(QDir(folder).filePath(fileName), file, audioBuffer);
-}
-
-int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
+int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
 {
     clearFile(file);
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (isContainerExtension(ext)) {
-        readContainerFileTags(path, ext, file);
-        return ReadTagsOk;
-    }
-    if (ext != u"mp3")
-        return ReadTagsCannotOpen;
-
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return ReadTagsCannotOpen;
@@ -264,6 +250,29 @@ int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
     file.audioSize = uint32_t(read);
     file.audioLoaded = true;
     return ReadTagsOk;
+}
+
+bool readId3TagOnly(const QString& path, FileTags& file)
+{
+    file = FileTags{};
+    const ReadOnlyFile f(path);
+    if (!f.isOpen())
+        return false;
+    // Most tags fit the first read; a larger one (a big picture) takes a second.
+    constexpr uint64_t FirstRead = 16384;
+    const QByteArray head = f.readAt(0, FirstRead);
+    TagHeader header;
+    uint32_t tagSize = 0;
+    if (id3HeaderCode(head, f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
+        return false;
+    file.tagBuffer = 10 + qsizetype(tagSize) <= head.size() ? head.sliced(10, tagSize) : f.readAt(10, tagSize);
+    if (file.tagBuffer.size() != qsizetype(tagSize))
+        return false;
+    file.header = header;
+    fillId3Record(header.version, QByteArrayView(file.tagBuffer), file.record);
+    file.audioOffset = 10 + tagSize;
+    file.audioSize = uint32_t(uint64_t(f.size()) - file.audioOffset);
+    return true;
 }
 
 bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer)

@@ -43,13 +43,16 @@ struct FileTags {
     FileTags& operator=(FileTags&& other) noexcept;
 };
 
-// Reads folder/fileName by its extension (ignoring case). For ".mp3": the ID3v2 tag into the record
-// and the audio data into audioBuffer, the buffer shared by every file of both sides, which grows
-// to the largest audio size met and is reused otherwise. The MPEG analysis is not run here.
-int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer);
-int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
+// Reads an MP3 file: the ID3v2 tag into the record and the audio data into audioBuffer, the buffer
+// shared by every file of both sides, which grows to the largest audio size met and is reused
+// otherwise. The MPEG analysis is not run here.
+int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
 
-// Runs the MPEG analysis on the audio that readFileTags left in audioBuffer, for ID3v2 kinds 2 to 4
+// The ID3v2 header and tag of an MP3 file, without its audio, into file (header, tag buffer,
+// record and audio offset). False when it is not an MP3 with an ID3v2 tag inside its length.
+bool readId3TagOnly(const QString& path, FileTags& file);
+
+// Runs the MPEG analysis on the audio that readMp3FileTags left in audioBuffer, for ID3v2 kinds 2 to 4
 // (the only ones analysed). Returns false when it was not run.
 bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer);
 

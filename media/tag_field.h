@@ -44,31 +44,37 @@ struct TagField {
     const char* ffmpegName;
     const char* mp4Atom;    // ilst item type; "\xA9" stands for the copyright sign byte
     const char* displayName;
-    int columnWidth;
 };
 
 inline constexpr std::array<TagField, TagRowCount> TagFieldTable = {{
-    {"TALB", "TAL", "ALBUM", "album", "album", "album", "\xA9" "alb", "Album title", 120},
-    {"TPE1", "TP1", "ARTIST", "artist", "artist", "artist", "\xA9" "ART", "Artist", 100},
-    {"TPE2", "TP2", "ALBUMARTIST", "band", "album-artist", "album_artist", "aART", "Album artist", 100},
-    {"TIT2", "TT2", "TITLE", "title", "title", "title", "\xA9" "nam", "Title", 200},
-    {"TRCK", "TRK", "TRACKNUMBER", "track", "track", "track", "trkn", "Track", 40},
-    {"TPOS", "TPA", "DISCNUMBER", "disk", "disk", "disk", "disk", "Disc number", 40},
-    {"TYER", "TYE", "DATE", "date", "date", "date", "\xA9" "day", "Year", 40},
-    {"TCON", "TCO", "GENRE", "genre", "genre", "genre", "\xA9" "gen", "Genre", 60},
-    {"COMM", "COM", "COMMENT", "comment", "comment", "comment", "\xA9" "cmt", "Comment", 70},
-    {"TCOM", "TCM", "COMPOSER", "composer", "composer", "composer", "\xA9" "wrt", "Composer", 100},
-    {"TENC", "TEN", "ENCODER", "", "", "", "\xA9" "too", "Encoded by", 70},
-    {"TSSE", "TSS", "", "", "", "", "", "Encoder settings", 70},
-    {"TLEN", "TLE", "", "", "", "", "", "Length", 50},
-    {"APIC", "PIC", "", "artwork", "covr", "", "covr", "Attached picture", 100},
-    {"MCDI", "MCI", "CDTOC", "", "", "", "", "CD identifier", 75},
-    {"", "", "", "", "", "", "", "codec", 120},
-    {"", "", "", "", "", "", "", "bits/sample", 30},
-    {"", "", "", "", "", "", "", "bitrate(kbps)", 100},
-    {"", "", "", "", "", "", "", "fs(Hz)", 50},
-    {"", "", "", "", "", "", "", "duration", 50},
-    {"", "", "", "", "", "", "", "dataSize", 60},
+    {"TALB", "TAL", "ALBUM", "album", "album", "album", "\xA9" "alb", "Album title"},
+    {"TPE1", "TP1", "ARTIST", "artist", "artist", "artist", "\xA9" "ART", "Artist"},
+    {"TPE2", "TP2", "ALBUMARTIST", "band", "album-artist", "album_artist", "aART", "Album artist"},
+    {"TIT2", "TT2", "TITLE", "title", "title", "title", "\xA9" "nam", "Title"},
+    {"TRCK", "TRK", "TRACKNUMBER", "track", "track", "track", "trkn", "Track"},
+    {"TPOS", "TPA", "DISCNUMBER", "disk", "disk", "disk", "disk", "Disc number"},
+    {"TYER", "TYE", "DATE", "date", "date", "date", "\xA9" "day", "Year"},
+    {"TCON", "TCO", "GENRE", "genre", "genre", "genre", "\xA9" "gen", "Genre"},
+    {"COMM", "COM", "COMMENT", "comment", "comment", "comment", "\xA9" "cmt", "Comment"},
+    {"TCOM", "TCM", "COMPOSER", "composer", "composer", "composer", "\xA9" "wrt", "Composer"},
+    {"TENC", "TEN", "ENCODER", "", "", "", "\xA9" "too", "Encoded by"},
+    {"TSSE", "TSS", "", "", "", "", "", "Encoder settings"},
+    {"TLEN", "TLE", "", "", "", "", "", "Length"},
+    {"APIC", "PIC", "", "artwork", "covr", "", "covr", "Attached picture"},
+    {"MCDI", "MCI", "CDTOC", "", "", "", "", "CD identifier"},
+    {"", "", "", "", "", "", "", "codec"},
+    {"", "", "", "", "", "", "", "bits/sample"},
+    {"", "", "", "", "", "", "", "bitrate(kbps)"},
+    {"", "", "", "", "", "", "", "fs(Hz)"},
+    {"", "", "", "", "", "", "", "duration"},
+    {"", "", "", "", "", "", "", "dataSize"},
 }};
+
+// Replace Tags keeps these four of B's own frames (the encoder, its settings, the length and the CD
+// identifier describe B's audio); every other row comes from A.
+constexpr bool rowFromB(int row)
+{
+    return row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
+}
 
 } // namespace vn

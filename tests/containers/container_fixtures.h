@@ -2,7 +2,7 @@
 // Fixtures for the container tests: short recordings and pictures written by ffmpeg, what ffprobe
 // says about them, and checks of what a reader gave back.
 
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 #include "media/field_to_text.h"
 #include "support/test_support.h"
 

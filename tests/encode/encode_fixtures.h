@@ -2,8 +2,8 @@
 // Shared by the Replace Tags and Move Files tests: MP3 files assembled byte by byte, folders A, B,
 // temp and backup with settings pointing at them, and a feedback that records its messages.
 
-#include "app/settings.h"
-#include "media/comparison.h"
+#include "config/settings.h"
+#include "session/compare.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 #include "util/feedback.h"

@@ -2,6 +2,7 @@
 // and tags written (or read back) by mutagen compared text for text.
 
 #include "media/field_to_text.h"
+#include "containers/read_file_tags.h"
 #include "media/id3v2_reader.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"

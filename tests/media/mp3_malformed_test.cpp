@@ -2,6 +2,7 @@
 // the sanitizers. Every step must end with one of the reader's codes and read nothing outside.
 
 #include "containers/properties.h"
+#include "containers/read_file_tags.h"
 #include "media/field_to_text.h"
 #include "media/id3_dump.h"
 #include "media/id3v2_reader.h"

@@ -1,11 +1,13 @@
-#include "batch/cue_sheet.h"
+#include "media/cue_sheet.h"
 
 #include "util/byte_reader.h"
+#include "util/numbers.h"
 #include "util/text_codec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
 
 namespace vn {
@@ -34,17 +36,11 @@ bool keywordIs(QByteArrayView token, const char* keyword)
     return token.size() == qsizetype(qstrlen(keyword)) && qstrnicmp(token.data(), token.size(), keyword, -1) == 0;
 }
 
-// Decimal with leading zeros, stopping at the first non-digit; saturates instead of wrapping.
+// Decimal with leading zeros, stopping at the first non-digit; bounded so that sector arithmetic on
+// it cannot overflow.
 int64_t number(QByteArrayView text)
 {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    int64_t v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = std::min<int64_t>(v * 10 + (text[i] - '0'), int64_t(1) << 40);
-    return negative ? -v : v;
+    return std::clamp<int64_t>(leadingInteger(text), -(int64_t(1) << 40), int64_t(1) << 40);
 }
 
 // MM:SS:FF in sectors; missing parts are 0.

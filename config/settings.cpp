@@ -1,6 +1,8 @@
-#include "app/settings.h"
+#include "config/settings.h"
 
 #include "util/feedback.h"
+#include "util/numbers.h"
+#include "util/safe_file.h"
 #include "util/text_codec.h"
 #include "util/text_helpers.h"
 
@@ -8,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <limits>
 
@@ -116,51 +117,6 @@ const QString IniName = QStringLiteral("Vornelic.ini");
 bool equalsIgnoringAsciiCase(QByteArrayView a, QByteArrayView b)
 {
     return a.size() == b.size() && qstrnicmp(a.data(), a.size(), b.data(), b.size()) == 0;
-}
-
-// The standard signed conversion with base 10 of a 32-bit long: leading blanks and a sign
-// accepted, stops at the first non-digit, no digits give 0, overflow saturates.
-int32_t toLong(QByteArrayView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    int64_t v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            v = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    }
-    if (negative)
-        return int32_t(-v < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min() : -v);
-    return int32_t(v > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : v);
-}
-
-// The unsigned conversion: as above, a minus sign negates in 32-bit arithmetic, overflow gives the
-// largest value.
-uint32_t toULong(QByteArrayView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    uint64_t v = 0;
-    bool overflow = false;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + uint64_t(text[i] - '0');
-        if (v > std::numeric_limits<uint32_t>::max()) {
-            overflow = true;
-            v = std::numeric_limits<uint32_t>::max();
-        }
-    }
-    if (overflow)
-        return std::numeric_limits<uint32_t>::max();
-    return negative ? uint32_t(0u - uint32_t(v)) : uint32_t(v);
 }
 
 template <size_t N>
@@ -321,7 +277,6 @@ void finishLoading(Settings& s)
     s.ExtPriorityList = splitExtPriority(s.FileExtPriority);
     if (s.RipCD_Cue.isEmpty())
         s.RipCD_Cue = s.Path_Cue;
-    setAnsiCodePage(s.AnsiCodePage);
 }
 
 } // namespace
@@ -358,15 +313,12 @@ Settings defaultSettings(const QString& exeDir)
     return s;
 }
 
-void LoadSettings(Settings& s, const QString& iniPath, Feedback& feedback)
+bool LoadSettings(Settings& s, const QString& iniPath)
 {
     QFile file(iniPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        QDir exe(s.ExeDir);
-        for (const char* folder : {"bkup", "output", "temp"})
-            exe.mkpath(QLatin1String(folder));
         finishLoading(s);
-        return;
+        return false;
     }
     // Lines are read whole, however long, so that a long value is never split into a second line.
     const QByteArray text = file.readAll();
@@ -380,8 +332,6 @@ void LoadSettings(Settings& s, const QString& iniPath, Feedback& feedback)
         start = end + 1;
     }
 
-    if (!s.EnvVarPATH.isEmpty())
-        AppendToPath(s.EnvVarPATH);
     s.Lame_VBR_Quality = std::clamp(s.Lame_VBR_Quality, 0, 9);
     s.Lame_Quality = std::clamp(s.Lame_Quality, 0, 9);
     s.Flac_Comp_Level = std::clamp(s.Flac_Comp_Level, 0, 8);
@@ -394,6 +344,25 @@ void LoadSettings(Settings& s, const QString& iniPath, Feedback& feedback)
         }
     }
     finishLoading(s);
+    return true;
+}
+
+void createWorkingFolders(const Settings& s)
+{
+    QDir exe(s.ExeDir);
+    for (const char* folder : {"bkup", "output", "temp"})
+        exe.mkpath(QLatin1String(folder));
+}
+
+void applyToProcess(const Settings& s)
+{
+    setAnsiCodePage(s.AnsiCodePage);
+    if (!s.EnvVarPATH.isEmpty())
+        AppendToPath(s.EnvVarPATH);
+}
+
+void askForLogNames(Settings& s, Feedback& feedback)
+{
     askForLogName(s.Batch_Log_EncErr, QStringLiteral("Batch_Log_EncErr"), feedback);
     askForLogName(s.Batch_Log_EncCmdLn, QStringLiteral("Batch_Log_EncCmdLn"), feedback);
 }
@@ -419,15 +388,7 @@ QByteArray settingsText(Settings& s)
 bool SaveSettings(Settings& s, const QString& iniPath)
 {
     const QByteArray text = settingsText(s);
-    // The old file stays whole until the new one is complete.
-    QSaveFile file(iniPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return replaceFileAtomically(iniPath, text);
 }
 
 QStringList splitExtPriority(const QString& text)

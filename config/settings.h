@@ -134,9 +134,16 @@ QString resolveExeDir();
 // A record with every default, the folder defaults derived from exeDir.
 Settings defaultSettings(const QString& exeDir);
 
-// Reads iniPath into settings (which should hold the defaults). Asks through feedback only for the
-// two log-file names when they cannot be created.
-void LoadSettings(Settings& settings, const QString& iniPath, Feedback& feedback);
+// Reads iniPath into settings (which should hold the defaults); touches nothing but the record.
+// False when there is no file to read.
+bool LoadSettings(Settings& settings, const QString& iniPath);
+// What a front end does after loading, each an explicit step of its own:
+// the bkup, output and temp folders in ExeDir (when the program runs without a settings file yet);
+void createWorkingFolders(const Settings& settings);
+// the ANSI code page and the EnvVarPATH folders for this process and its children;
+void applyToProcess(const Settings& settings);
+// and, in the window, asking for the two batch log names while they cannot be created.
+void askForLogNames(Settings& settings, Feedback& feedback);
 // Writes the file through a temporary file and an atomic rename. False when nothing could be saved.
 bool SaveSettings(Settings& settings, const QString& iniPath);
 // The file's text as SaveSettings would write it (line ends "\r\n").

@@ -72,4 +72,9 @@ private:
     bool committed_ = false;
 };
 
+// Writes data to path through a temporary file beside it that is synced and renamed over the old
+// file, so the old file stays whole until the new one is complete. False, with the old file as it
+// was and no temporary file left, when anything fails.
+bool replaceFileAtomically(const QString& path, QByteArrayView data);
+
 } // namespace vn

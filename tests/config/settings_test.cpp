@@ -1,5 +1,5 @@
 // The settings file through the command-line program and through the loader itself.
-#include "app/settings.h"
+#include "config/settings.h"
 #include "util/feedback.h"
 #include "support/test_support.h"
 
@@ -55,8 +55,9 @@ struct SettingsFixture : ::testing::Test {
     {
         writeFile(ini(), fileText);
         Settings s = defaultSettings(home.path());
-        SilentFeedback silent;
-        LoadSettings(s, ini(), feedback ? *feedback : silent);
+        EXPECT_TRUE(LoadSettings(s, ini()));
+        if (feedback)
+            askForLogNames(s, *feedback);
         return s;
     }
 };
@@ -105,9 +106,12 @@ TEST_F(SettingsFixture, EncoderSelection)
     EXPECT_EQ(load("Encoder_Selected=mp2\n").EncoderIndex, 0);
 
     Settings missing = defaultSettings(home.path());
-    SilentFeedback silent;
-    LoadSettings(missing, home.filePath(QStringLiteral("absent.ini")), silent);
+    EXPECT_FALSE(LoadSettings(missing, home.filePath(QStringLiteral("absent.ini"))));
     EXPECT_EQ(missing.EncoderIndex, 1); // no file at all keeps LAME
+    // Loading touches nothing but the record; the working folders are the front end's step.
+    for (const char* folder : {"bkup", "output", "temp"})
+        EXPECT_FALSE(QFileInfo(home.filePath(QLatin1String(folder))).exists()) << folder;
+    createWorkingFolders(missing);
     for (const char* folder : {"bkup", "output", "temp"})
         EXPECT_TRUE(QFileInfo(home.filePath(QLatin1String(folder))).isDir()) << folder;
 }
@@ -163,8 +167,7 @@ TEST_F(SettingsFixture, SaveRoundTripsThroughATemporaryFile)
     EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).filter(QStringLiteral("Vornelic.ini")).size() == 1);
 
     Settings again = defaultSettings(home.path());
-    SilentFeedback silent;
-    LoadSettings(again, ini(), silent);
+    LoadSettings(again, ini());
     EXPECT_EQ(again.Path_A, s.Path_A);
     EXPECT_EQ(again.CueMatch_FldrCue, s.CueMatch_FldrCue);
     EXPECT_EQ(again.ExtPriorityList, s.ExtPriorityList);

@@ -1,7 +1,7 @@
 // Compare A/B on generated folders: which files a side takes, how rows pair up, and the texts of
 // the rows for MP3 files, CD image tracks and files other tools wrote.
 #include "containers/container_fixtures.h"
-#include "media/comparison.h"
+#include "session/compare.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "encode/safe_file.h"
+#include "util/safe_file.h"
 
 #include <QFile>
 #include <QDir>
@@ -160,6 +160,41 @@ bool nameTaken(const QString& path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+bool replaceFileAtomically(const QString& path, QByteArrayView data)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder + "/.vornelic-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        fd = ::open(temp.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    // A file being replaced keeps its permissions.
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+    bool ok = writeAll(fd, data.data(), size_t(data.size())) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    // The new name itself is on the disk once the folder is.
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 bool NewFile::open()

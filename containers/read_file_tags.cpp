@@ -1,4 +1,4 @@
-#include "containers/container_tags.h"
+#include "containers/read_file_tags.h"
 
 #include "containers/flac_reader.h"
 #include "containers/matroska.h"
@@ -6,14 +6,41 @@
 #include "containers/wav_reader.h"
 #include "media/id3v2_reader.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <limits>
 
 namespace vn {
+
+namespace {
+
+void readContainerFileTags(const QString& path, const QString& ext, FileTags& file);
+
+} // namespace
 
 bool isContainerExtension(const QString& ext)
 {
     return ext == u"mp4" || ext == u"m4a" || ext == u"flac" || ext == u"mka" || ext == u"webm" || ext == u"wav";
 }
+
+int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == u"mp3")
+        return readMp3FileTags(path, file, audioBuffer);
+    file = FileTags{};
+    if (!isContainerExtension(ext))
+        return ReadTagsCannotOpen;
+    readContainerFileTags(path, ext, file);
+    return ReadTagsOk;
+}
+
+int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer)
+{
+    return readFileTags(QDir(folder).filePath(fileName), file, audioBuffer);
+}
+
+namespace {
 
 void readContainerFileTags(const QString& path, const QString& ext, FileTags& file)
 {
@@ -39,5 +66,7 @@ void readContainerFileTags(const QString& path, const QString& ext, FileTags& fi
     file.audioOffset = uint32_t(std::clamp<qint64>(tags.audioOffset, 0, most));
     file.audioSize = uint32_t(std::clamp<qint64>(tags.audioSize, 0, most));
 }
+
+} // namespace
 
 } // namespace vn

@@ -1,4 +1,4 @@
-#include "batch/cue_sheet.h"
+#include "media/cue_sheet.h"
 #include "support/test_support.h"
 #include "util/text_codec.h"
 

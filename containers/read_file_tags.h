@@ -1,0 +1,36 @@
+#pragma once
+// Reading one file of a side into its record, with the reader of its extension: MP3 (ID3v2), MP4,
+// FLAC, Matroska/WebM and WAV. And what every container reader hands back: the record, the buffer
+// the record points into, the kind, and where the audio lies when the format says so.
+
+#include "media/tag_record.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace vn {
+
+struct ContainerTags {
+    TagRecord record{};
+    // Owned bytes the record's data pointers point into. Keep it alive as long as the record and do
+    // not modify it: a detach would leave the record pointing at the old bytes.
+    QByteArray buffer;
+    TagHeader header; // header.version holds the TagKind
+    qint64 audioOffset = -1; // -1 where the format gives no single audio position
+    qint64 audioSize = 0;
+};
+
+struct FileTags;
+
+// True for the extensions (lower case, without the dot) a container reader handles.
+bool isContainerExtension(const QString& ext);
+
+// Reads the file by its extension (ignoring case) into the side's slot; a ReadTagsCode. An MP3 is
+// read by readMp3FileTags (its audio into audioBuffer). A container's record is filled as far as
+// its reader got: the slot counts as read whatever the reader reports. Other extensions give
+// ReadTagsCannotOpen.
+int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
+int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer);
+
+} // namespace vn
