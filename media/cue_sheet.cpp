@@ -194,6 +194,8 @@ bool readWhole(const QString& path, QByteArray& content)
     return true;
 }
 
+} // namespace
+
 QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits)
 {
     QByteArray h(44, '\0');
@@ -217,8 +219,6 @@ QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits)
     h.replace(36, 4, "data");
     return h;
 }
-
-} // namespace
 
 uint16_t CueSheet::formatTag() const { return ByteReader(wavHeader).le16At(20); }
 uint16_t CueSheet::channels() const { return ByteReader(wavHeader).le16At(22); }

@@ -47,6 +47,9 @@ struct CueSheet {
     uint16_t bitsPerSample() const;
 };
 
+// The 44-byte RIFF/WAVE header of PCM with these properties and an empty data chunk.
+QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits);
+
 // The track count, or a CueError. codePage 0 is the ANSI code page; a sheet that starts with a
 // UTF-8 byte-order mark is read as UTF-8 whatever the code page says.
 int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet& sheet);

@@ -1,8 +1,10 @@
 #include "media/cue_sheet.h"
+#include "media/image_pcm.h"
 #include "support/test_support.h"
 #include "util/text_codec.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace vn;
@@ -197,3 +199,43 @@ TEST_F(CueFixture, GarbageNeverCrashes)
 }
 
 } // namespace
+
+// Each frame of a made-up image holds its own number, so any piece read shows where it came from.
+TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
+{
+    const uint32_t frames = 3 * FramesPerSector + 10; // the last sector is short
+    QByteArray bin(qsizetype(frames) * 4, Qt::Uninitialized);
+    for (uint32_t f = 0; f < frames; ++f)
+        qToLittleEndian<uint32_t>(f, bin.data() + f * 4);
+    writeFile(path(QStringLiteral("d.bin")), bin);
+    QByteArray wav = canonicalWavHeader(2, 44100, 16);
+    writeFile(path(QStringLiteral("d.wav")), wav + bin);
+
+    for (const char* name : {"d.bin", "d.wav"}) {
+        CueSheet sheet;
+        ASSERT_EQ(parseCueSheet(cue(QByteArray("FILE ") + name + " BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                    "TRACK 02 AUDIO\nINDEX 01 00:00:02\n"),
+                                100, 0, sheet),
+                  2)
+            << name;
+        const FrameRange two = trackFrames(sheet, 2);
+        EXPECT_EQ(two.first, 2 * FramesPerSector);
+        EXPECT_EQ(two.end, frames); // the image's own end
+        EXPECT_EQ(trackFrames(sheet, 3).count(), 0u);
+
+        const ImagePcm pcm(sheet);
+        ASSERT_TRUE(pcm.isOpen());
+        QByteArray piece;
+        uint64_t next = two.first;
+        while (next < two.end) {
+            const uint32_t got = pcm.read(next, 500, piece);
+            ASSERT_GT(got, 0u);
+            for (uint32_t i = 0; i < got; ++i)
+                ASSERT_EQ(qFromLittleEndian<uint32_t>(piece.constData() + i * 4), next + i) << name;
+            next += got;
+        }
+        EXPECT_EQ(next, frames);
+        EXPECT_EQ(pcm.read(frames, 500, piece), 0u);
+        EXPECT_TRUE(piece.isEmpty());
+    }
+}
