@@ -3,7 +3,7 @@
 // eight parts, the menus, and the dispatch of every command.
 
 #include "app/desktop_feedback.h"
-#include "app/encoder_availability.h"
+#include "encode/encoder_availability.h"
 #include "app/menus.h"
 #include "config/settings.h"
 #include "encode/replace_tags.h"

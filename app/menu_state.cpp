@@ -1,7 +1,7 @@
 #include "app/menu_state.h"
 
 #include "app/command_ids.h"
-#include "app/encoder_availability.h"
+#include "encode/encoder_availability.h"
 #include "app/menus.h"
 #include "config/settings.h"
 

@@ -1,4 +1,4 @@
-#include "app/encoder_availability.h"
+#include "encode/encoder_availability.h"
 
 #include <QLibrary>
 
