@@ -1,5 +1,8 @@
 #include "cli/cli.h"
 
+#include "util/file_name.h"
+#include "util/numbers.h"
+
 #include <QFile>
 #include <cstdio>
 #include <vector>
@@ -8,16 +11,31 @@ namespace vn::cli {
 
 std::vector<Command>& commandTable();
 
+// A name's stray bytes print as replacement characters, so the output stays UTF-8.
 void printOut(const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = displayPath(text).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
 void printErr(const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = displayPath(text).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+bool takeNumber(QStringList& args, const QString& name, int& value, QString& error)
+{
+    QString text;
+    if (!takeOption(args, name, text, error))
+        return error.isEmpty();
+    const std::optional<int> n = wholeNumber(text);
+    if (!n) {
+        error = QStringLiteral("%1 takes a whole number").arg(name);
+        return false;
+    }
+    value = *n;
+    return true;
 }
 
 int usageError(const char* name, const QString& problem)

@@ -52,6 +52,9 @@ int usageError(const char* name, const QString& problem);
 // Takes "--name VALUE" out of args; false when absent. A missing value is reported in error.
 bool takeOption(QStringList& args, const QString& name, QString& value, QString& error);
 bool takeFlag(QStringList& args, const QString& name);
+// Takes "--name N" as a whole number into value. True when absent or taken; false, with error set,
+// when the value is missing or not a whole number.
+bool takeNumber(QStringList& args, const QString& name, int& value, QString& error);
 
 } // namespace vn::cli
 

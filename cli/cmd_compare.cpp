@@ -1,5 +1,5 @@
 #include "cli/cli.h"
-#include "session/compare.h"
+#include "session/session.h"
 #include "util/numbers.h"
 
 namespace vn::cli {
@@ -43,12 +43,9 @@ int runCompare(Context& context, const QStringList& given)
     if (!offset)
         return usageError("compare", QStringLiteral("--offset takes a whole number"));
 
-    ComparisonState state;
-    state.folderA = args[0];
-    state.folderB = args[1];
-    state.folderBMode = !args[1].endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive);
-    state.trackOffsetB = *offset;
-    const int code = compareAB(state, context.settings.ExtPriorityList, context.settings.CP_Cue_Sheet);
+    ComparisonSession session;
+    const Sides sides{args[0], args[1], !args[1].endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive), *offset};
+    const int code = session.compare(sides, context.settings, context.feedback);
     if (code != CompareOk) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;
@@ -57,7 +54,7 @@ int runCompare(Context& context, const QStringList& given)
     for (int c = 0; c < ListColumnCount; ++c)
         out += (c ? QStringLiteral("\t") : QString()) + listColumnName(c);
     out += QLatin1Char('\n');
-    for (const ListRow& row : state.rows) {
+    for (const ListRow& row : session.state().rows) {
         for (int c = 0; c < ListColumnCount; ++c)
             out += (c ? QStringLiteral("\t") : QString()) + tsvCell(row[size_t(c)]);
         out += QLatin1Char('\n');

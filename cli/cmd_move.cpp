@@ -1,5 +1,5 @@
 #include "cli/cli.h"
-#include "encode/move_files.h"
+#include "session/session.h"
 #include "util/numbers.h"
 
 #include <QDir>
@@ -29,20 +29,16 @@ int runMove(Context& context, const QStringList& given)
     if (!error.isEmpty() || args.size() != 1)
         return usageError("move", error.isEmpty() ? QStringLiteral("move takes Folder A") : error);
 
-    ComparisonState state;
-    state.folderA = args[0];
-    if (const int code = loadSideTags(state.folderA, s.ExtPriorityList, state.a)) {
+    ComparisonSession session;
+    if (const int code = session.loadTags(Sides{args[0], QString(), true, 0}, s)) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;
     }
-    PairList pairs;
-    for (int i = 0; i < state.a.count(); ++i)
-        pairs.push_back(TrackPair{i, uint32_t(i), uint32_t(i), 0});
-
     std::vector<MoveStep> steps;
-    const int code = moveFiles(state, s, true, pairs, int(pairs.size()), context.feedback, &steps);
+    const QString folderA = session.state().folderA;
+    const int code = session.move(s, true, context.feedback, &steps);
     if (code == LevelTooFewLevels) {
-        printErr(writeReplacedErrorText(WriteNoLevelFolder, state.folderA) + QLatin1Char('\n'));
+        printErr(writeReplacedErrorText(WriteNoLevelFolder, folderA) + QLatin1Char('\n'));
         return ExitFailure;
     }
     if (code != 0)

@@ -1,30 +1,12 @@
 #include "cli/cli.h"
-#include "encode/move_files.h"
-#include "encode/replace_tags.h"
-#include "util/numbers.h"
+#include "session/session.h"
 
 #include <QDir>
 
-#include <future>
 
 namespace vn::cli {
 
 namespace {
-
-// Reads "--name N" into value; false (with error set) when it is there but not a whole number.
-bool takeNumber(QStringList& args, const QString& name, int& value, QString& error)
-{
-    QString text;
-    if (!takeOption(args, name, text, error))
-        return error.isEmpty();
-    const std::optional<int> n = wholeNumber(text);
-    if (!n) {
-        error = QStringLiteral("%1 takes a whole number").arg(name);
-        return false;
-    }
-    value = *n;
-    return true;
-}
 
 int runReplaceTags(Context& context, const QStringList& given)
 {
@@ -45,25 +27,22 @@ int runReplaceTags(Context& context, const QStringList& given)
 
     // Replace Tags needs each file's tag and where its audio starts, not the stream analysis the
     // compare list shows.
-    ComparisonState state;
-    state.folderA = QDir(args[0]).absolutePath();
-    state.folderB = QDir(args[1]).absolutePath();
-    state.trackOffsetB = offset;
-    // The two sides are read side by side.
-    auto sideA = std::async(std::launch::async, [&] { return loadSideTags(state.folderA, s.ExtPriorityList, state.a); });
-    const int codeB = loadSideTags(state.folderB, s.ExtPriorityList, state.b);
-    const int codeA = sideA.get();
-    const int code = codeA ? codeA : codeB ? codeB + 2 : 0; // B's codes follow A's
-    if (code != 0) {
+    ComparisonSession session;
+    const Sides sides{QDir(args[0]).absolutePath(), QDir(args[1]).absolutePath(), true, offset};
+    if (const int code = session.loadTags(sides, s)) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;
     }
-
-    PairList pairs;
     ReplaceOutcome outcome;
-    replaceOrEncode(state, s, ReplaceOptions{!outputMode, false, false}, context.feedback, pairs, outcome);
+    const int pairs = session.replace(s, ReplaceOptions{!outputMode, false, false}, context.feedback, outcome);
     if (outcome.precheck != 0)
         return ExitFailure; // the warning went to stderr through the feedback
+    if (pairs == 0) {
+        printErr(QStringLiteral("%1: no A file has a B partner with track offset %2; nothing was written\n")
+                     .arg(QLatin1String(ReplaceTagsCaption))
+                     .arg(offset));
+        return ExitFailure;
+    }
     QString out;
     for (const QString& path : outcome.written)
         out += path + QLatin1Char('\n');

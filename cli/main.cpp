@@ -1,5 +1,6 @@
 // vornelic-cli: the program's work without its window, for scripts, servers and tests.
 #include "cli/cli.h"
+#include "util/file_name.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -48,7 +49,10 @@ int main(int argc, char* argv[])
 {
     using namespace vn::cli;
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Arguments are taken as the bytes they are: a file name need not be valid UTF-8.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << vn::pathFromBytes(argv[i]);
 
     if (args.isEmpty() || args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         printHelp();

@@ -1,5 +1,6 @@
 #include "containers/cd_image_properties.h"
 
+#include "util/file_name.h"
 #include "util/text_codec.h"
 
 #include <QFile>
@@ -34,8 +35,8 @@ QString dumpCdImage(const CueSheet& cue, int codePage)
                     .arg(uint64_t(cue.dataOffset) + uint64_t(cue.trackStarts[size_t(k)]) * 4, 10)
                     .arg(length * 4, 10);
     }
-    QFile sheet(cue.cuePath);
-    if (sheet.open(QIODevice::ReadOnly)) {
+    QFile sheet;
+    if (openForReading(sheet, cue.cuePath)) {
         text += QStringLiteral("\r\n[Cue File] %1\r\n\r\n").arg(cue.cuePath);
         QByteArray all = sheet.readAll();
         int cp = codePage;

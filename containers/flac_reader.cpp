@@ -1,5 +1,6 @@
 #include "containers/flac_reader.h"
 
+#include "util/file_name.h"
 #include "util/byte_reader.h"
 #include "util/text_codec.h"
 
@@ -207,8 +208,8 @@ int readFlacDevice(QString* dump, QIODevice& device, const QString& displayPath,
 
 int readFlacFile(QString* dump, const QString& path, ContainerTags* out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openForReading(file, path))
         return FlacCannotOpen;
     return readFlacDevice(dump, file, path, out);
 }

@@ -1,5 +1,6 @@
 #include "containers/matroska.h"
 
+#include "util/file_name.h"
 #include "containers/crc.h"
 #include "containers/matroska_writer.h"
 #include "media/packed_tags.h"
@@ -483,8 +484,8 @@ QByteArray packMatroskaTags(const MatroskaScan& scan)
 int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult& result)
 {
     result = MatroskaResult{};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openForReading(file, path))
         return MkvCannotOpen;
     // Reading only: map the file so that the clusters are never read. Rewriting needs it all.
     QByteArray bytes;
@@ -522,8 +523,8 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
         if (job.writeFlags & MkvWriteTags)
             newTags = buildMatroskaTags(job.tagTexts, job.cdIdentifier);
         if (job.writeFlags & MkvWriteCover) {
-            QFile cover(job.coverPath);
-            if (!cover.open(QIODevice::ReadOnly))
+            QFile cover;
+            if (!openForReading(cover, job.coverPath))
                 code = MkvCannotReadCover;
             else
                 newAttachments = buildMatroskaAttachments(cover.readAll(), QFileInfo(job.coverPath).fileName());

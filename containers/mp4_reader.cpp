@@ -1,5 +1,6 @@
 #include "containers/mp4_reader.h"
 
+#include "util/file_name.h"
 #include "util/text_codec.h"
 
 #include <QFile>
@@ -798,8 +799,8 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
 
 int readMp4File(QString* dump, const QString& path, ContainerTags* out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openForReading(file, path))
         return Mp4CannotOpen;
     return readMp4Device(dump, file, path, out);
 }

@@ -1,5 +1,7 @@
 #include "containers/properties.h"
 
+#include "util/file_name.h"
+
 #include "containers/flac_reader.h"
 #include "containers/matroska.h"
 #include "containers/mp4_reader.h"
@@ -16,7 +18,7 @@ int dumpFile(const QString& path, QString& text, QString& kindName)
 {
     text.clear();
     kindName.clear();
-    if (!QFileInfo(path).isFile())
+    if (!isRegularFile(path))
         return PropertiesCannotOpen;
     const QString ext = QFileInfo(path).suffix().toLower();
     if (ext == u"mp3") { // mp3 branch

@@ -1,5 +1,6 @@
 #include "containers/wav_reader.h"
 
+#include "util/file_name.h"
 #include "util/byte_reader.h"
 
 #include <QFile>
@@ -90,8 +91,8 @@ int readWavDevice(QIODevice& device, ContainerTags& out)
 
 int readWavFile(const QString& path, ContainerTags& out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openForReading(file, path))
         return WavCannotOpen;
     return readWavDevice(file, out);
 }

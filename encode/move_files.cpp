@@ -3,6 +3,7 @@
 #include "config/settings.h"
 #include "util/safe_file.h"
 #include "util/ascii_name.h"
+#include "util/file_name.h"
 #include "util/feedback.h"
 
 #include <QDir>
@@ -13,9 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#endif
 
 namespace vn {
 
@@ -26,19 +25,13 @@ constexpr int FolderExists = EEXIST;
 // 0 when the folder was made, FolderExists when the name is taken, else the system's error number.
 int createFolder(const QString& path)
 {
-    errno = 0;
-    // The parent failing is never "the folder exists", whatever errno was left behind.
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return errno && errno != EEXIST ? errno : ENOTDIR;
-#ifdef Q_OS_UNIX
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+    // The parent failing is never "the folder exists".
+    const int parent = makeFolderPath(QFileInfo(path).absolutePath());
+    if (parent != 0)
+        return parent == EEXIST ? ENOTDIR : parent;
+    if (::mkdir(pathBytes(path).constData(), 0777) == 0)
         return 0;
     return errno;
-#else
-    if (QFileInfo::exists(path))
-        return FolderExists;
-    return QDir().mkdir(path) ? 0 : EACCES;
-#endif
 }
 
 QString asciiFolderName(const QString& text, const char* fallback)
@@ -94,7 +87,7 @@ int makeLevelFolder(QString& path, const QString& base, const QString& folderA, 
         const QString candidate = suffix ? QStringLiteral("%1_%2").arg(wanted).arg(suffix) : wanted;
         // Without a base the tail would land at the root of the file system.
         const int error = base.isEmpty() ? ENOENT : createFolder(candidate);
-        if (error == 0 || (error == FolderExists && reuseExisting && QFileInfo(candidate).isDir())) {
+        if (error == 0 || (error == FolderExists && reuseExisting && isDirectory(candidate))) {
             path = candidate;
             return suffix;
         }
@@ -139,6 +132,11 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
     };
     count = std::clamp<int>(count, 0, int(pairs.size()));
     for (int i = 0; i < count; ++i) {
+        feedback.setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
+        feedback.pumpMessages();
+        // Between pairs only: a pair is never left half moved.
+        if (feedback.abortRequested())
+            break;
         const int a = pairs[size_t(i)].aIndex;
         if (a < 0 || a >= state.a.count())
             continue;
@@ -148,7 +146,7 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
         const QString original = QDir(state.folderA).filePath(aName);
         const QString kept = QDir(backup).filePath(aName);
         const QString target = QDir(state.folderA).filePath(pName);
-        if (!QFileInfo(produced).isFile()) {
+        if (!isRegularFile(produced)) {
             note(produced, target, false, QStringLiteral("no produced file"), true);
             continue;
         }
@@ -163,7 +161,7 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
             continue;
         }
         if (!moveFileNoReplace(original, kept)) {
-            note(original, kept, false, QFileInfo::exists(kept) ? QStringLiteral("already in the backup folder")
+            note(original, kept, false, nameTaken(kept) ? QStringLiteral("already in the backup folder")
                                                                  : QStringLiteral("cannot be moved"));
             continue;
         }
@@ -180,6 +178,7 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
         }
         note(produced, target, true);
     }
+    feedback.setStatus(3, QString());
     return 0;
 }
 

@@ -157,6 +157,8 @@ QString writeReplacedErrorText(int code, const QString& path)
         return QStringLiteral("The tag for \"%1\" is too large for ID3v2.").arg(where);
     case WriteNotId3Pair:
         return QStringLiteral("\"%1\" is not part of an ID3v2 pair of one version.").arg(where);
+    case WriteAborted:
+        return QStringLiteral("Stopped before \"%1\"; the files before it were written.").arg(where);
     case WriteNoLevelFolder:
         return QStringLiteral("Folder A \"%1\" has fewer folder levels than the level folder asks for.").arg(where);
     default:
@@ -191,7 +193,7 @@ PairList folderPairs(int countA, int countB, int trackOffsetB)
 }
 
 int writeReplacedTags(const ComparisonState& state, const QString& destination, const PairList& pairs, int count,
-                      int blockSize, int minPadding, ReplaceOutcome* outcome)
+                      int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
     // B's audio is read, in pair order, while the files before it are written.
@@ -206,7 +208,15 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
-        const int code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
+        int code = WriteAborted;
+        if (feedback) {
+            feedback->setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
+            feedback->pumpMessages();
+        }
+        if (feedback && feedback->abortRequested())
+            path = QDir(destination).filePath(state.a.names[size_t(pairs[size_t(i)].aIndex)]);
+        else
+            code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;
@@ -253,7 +263,10 @@ int replaceOrEncode(const ComparisonState& state, const Settings& settings, cons
             return n;
         }
     }
-    writeReplacedTags(state, outcome.destination, pairs, n, settings.ID3_Blk, settings.ID3_Pad, &outcome);
+    feedback.setStatus(2, QStringLiteral("Replace Tags...."));
+    writeReplacedTags(state, outcome.destination, pairs, n, settings.ID3_Blk, settings.ID3_Pad, &outcome, &feedback);
+    feedback.setStatus(2, QString());
+    feedback.setStatus(3, QString());
     return n;
 }
 

@@ -32,6 +32,7 @@ enum WriteReplacedCode : int {
     WriteTagTooLarge = 4,      // frames and padding beyond the 28-bit size field
     WriteNotId3Pair = 5,       // the pair is not two ID3v2 tags of one version
     WriteNoLevelFolder = 6,    // Output mode: Folder A's path is too short for the level folder
+    WriteAborted = 7,          // the user stopped the run before this file
 };
 
 // What a Replace Tags run did, for the front end to report.
@@ -60,9 +61,10 @@ int64_t id3Padding(int64_t bodySize, int blockSize, int minPadding);
 PairList folderPairs(int countA, int countB, int trackOffsetB);
 
 // Writes one new file per pair into destination, named after the A file, and stops at the first
-// failure. Files already written stay.
+// failure. Files already written stay. With feedback, the count of pairs shows in status part 3, the
+// window is pumped before each file and an abort stops the run there (WriteAborted).
 int writeReplacedTags(const ComparisonState& state, const QString& destination, const PairList& pairs, int count,
-                      int blockSize, int minPadding, ReplaceOutcome* outcome = nullptr);
+                      int blockSize, int minPadding, ReplaceOutcome* outcome = nullptr, Feedback* feedback = nullptr);
 
 struct ReplaceOptions {
     bool backupMode = true; // into the TempFile folder; else into a level folder under the Output folder

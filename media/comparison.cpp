@@ -2,6 +2,7 @@
 
 #include "media/field_to_text.h"
 #include "util/byte_reader.h"
+#include "util/file_name.h"
 #include "util/text_codec.h"
 
 #include <QDir>
@@ -153,7 +154,7 @@ ListRow buildListRow(int row, const QString& fileName, const FileTags& file)
 {
     ListRow cells;
     cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
-    cells[1] = fileName;
+    cells[1] = displayPath(fileName);
     cells[2] = tagKindName(file.header.version);
     for (int r = 0; r <= RowCdIdentifier; ++r)
         fieldToText(cells[size_t(3 + r)], CellCapacity, file.record, r, file.header.version);

@@ -29,7 +29,12 @@ enum CompareCode : int {
     CompareNoFolderB = 3,
     CompareNoAudioB = 4,
     CompareIllegalCueSheet = 5,
+    CompareAborted = 6, // stopped by the user; nothing is listed
+    CompareBusy = 7,    // another job works on the comparison; nothing changed
 };
+
+// The "tag ver" text of a file that could not be read.
+inline constexpr const char* UnreadableKindText = "unreadable";
 
 // The message box text for a non-zero CompareCode; the caption is CompareErrorCaption.
 QString compareErrorText(int code);

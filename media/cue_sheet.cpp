@@ -1,5 +1,6 @@
 #include "media/cue_sheet.h"
 
+#include "util/file_name.h"
 #include "util/byte_reader.h"
 #include "util/numbers.h"
 #include "util/text_codec.h"
@@ -187,8 +188,8 @@ QString imagePathFor(const QString& cuePath, const QString& name)
 
 bool readWhole(const QString& path, QByteArray& content)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QFile f;
+    if (!openForReading(f, path))
         return false;
     content = f.readAll();
     return true;
@@ -262,8 +263,8 @@ int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet
         entries[size_t(text.entry)] = decodeText(text.value, cp);
     }
     if (sheet.dataOffset == 44) {
-        QFile f(sheet.imagePath);
-        if (f.open(QIODevice::ReadOnly))
+        QFile f;
+        if (openForReading(f, sheet.imagePath))
             sheet.wavHeader = f.read(44);
         sheet.wavHeader.resize(44, '\0');
     } else {

@@ -1,5 +1,7 @@
 #include "media/folder_scan.h"
 
+#include "util/file_name.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -10,7 +12,7 @@ QStringList listFolderAudio(const QString& folder, const QStringList& extPriorit
 {
     // One listing serves every extension. The platform this program comes from matches "*.mp3"
     // without regard to case, so a name matches by its ending in any case.
-    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    const QStringList all = listFiles(folder);
     for (const QString& ext : extPriorityList) {
         QStringList names;
         for (const QString& name : all) {
@@ -31,7 +33,7 @@ QStringList listFolderAudio(const QString& folder, const QStringList& extPriorit
 int loadSideTags(const QString& folder, const QStringList& extPriorityList, FileList& side)
 {
     side = FileList{};
-    if (!QFileInfo(folder).isDir())
+    if (!isDirectory(folder))
         return 1;
     const QStringList names = listFolderAudio(folder, extPriorityList);
     if (names.isEmpty())

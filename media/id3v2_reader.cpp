@@ -1,5 +1,6 @@
 #include "media/id3v2_reader.h"
 
+#include "util/file_name.h"
 #include "util/safe_file.h"
 #include "util/text_codec.h"
 
@@ -203,8 +204,8 @@ void fillId3Record(uint8_t version, QByteArrayView body, TagRecord& record)
 int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
 {
     clearFile(file);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile f;
+    if (!openForReading(f, path))
         return ReadTagsCannotOpen;
     const qint64 length = f.size();
     // Offsets and sizes are kept in 32 bits.

@@ -1,6 +1,8 @@
 #include "session/compare.h"
 
 #include "containers/read_file_tags.h"
+#include "util/feedback.h"
+#include "util/file_name.h"
 
 #include <QFileInfo>
 
@@ -18,7 +20,8 @@ ListRow readAndBuildRow(ComparisonState& state, const QString& folder, FileList&
         file.header = TagHeader{KindUnreadable, 0, 0};
         ListRow cells;
         cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
-        cells[1] = name;
+        cells[1] = displayPath(name);
+        cells[2] = QString::fromLatin1(UnreadableKindText);
         return cells;
     }
     if (isId3Kind(file.header.version))
@@ -37,15 +40,15 @@ bool loadSide(const QString& folder, const QStringList& extPriorityList, FileLis
 
 } // namespace
 
-int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage)
+int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage, Feedback& feedback)
 {
     clearComparison(state);
-    if (!QFileInfo(state.folderA).isDir())
+    if (!isDirectory(state.folderA))
         return CompareNoFolderA;
     if (!loadSide(state.folderA, extPriorityList, state.a))
         return CompareNoAudioA;
     if (state.folderBMode) {
-        if (!QFileInfo(state.folderB).isDir()) {
+        if (!isDirectory(state.folderB)) {
             clearComparison(state);
             return CompareNoFolderB;
         }
@@ -64,17 +67,40 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
 
     const int countA = state.a.count();
     const int countB = state.countB();
+    const int files = countA + state.b.count();
+    int done = 0;
+    feedback.setStatus(2, QStringLiteral("Compare A/B...."));
+    auto finish = [&](int code) {
+        feedback.setStatus(2, QString());
+        feedback.setStatus(3, QString());
+        if (code != CompareOk)
+            clearComparison(state);
+        return code;
+    };
+    // Each file read is counted, shown and followed by a pump, so the window stays alive on a large folder.
+    auto nextFile = [&] {
+        feedback.setStatus(3, QStringLiteral("%1/%2").arg(++done).arg(files));
+        feedback.pumpMessages();
+        return !feedback.abortRequested();
+    };
     for (int i = 0; i < countA || i < countB + state.trackOffsetB; ++i) {
-        state.rows.push_back(i < countA ? readAndBuildRow(state, state.folderA, state.a, i, 2 * i) : ListRow{});
+        if (i >= countA)
+            state.rows.push_back(ListRow{});
+        else if (!nextFile())
+            return finish(CompareAborted);
+        else
+            state.rows.push_back(readAndBuildRow(state, state.folderA, state.a, i, 2 * i));
         const int j = i - state.trackOffsetB;
         if (j < 0 || j >= countB)
             state.rows.push_back(ListRow{});
         else if (state.cue)
             state.rows.push_back(buildCueTrackRow(i + 1, state.trackOffsetB, *state.cue));
+        else if (!nextFile())
+            return finish(CompareAborted);
         else
             state.rows.push_back(readAndBuildRow(state, state.folderB, state.b, j, 2 * i + 1));
     }
-    return CompareOk;
+    return finish(CompareOk);
 }
 
 } // namespace vn

@@ -8,7 +8,11 @@
 
 namespace vn {
 
-// Clears the state, loads both sides (codes 1 to 5), reads every file and fills the rows.
-int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage);
+class Feedback;
+
+// Clears the state, loads both sides (codes 1 to 5), reads every file and fills the rows. Shows
+// "Compare A/B...." in status part 2 and the files read in part 3, and pumps after each file; an
+// abort clears the state and gives CompareAborted.
+int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage, Feedback& feedback);
 
 } // namespace vn

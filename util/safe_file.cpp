@@ -1,5 +1,7 @@
 #include "util/safe_file.h"
 
+#include "util/file_name.h"
+
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -58,7 +60,7 @@ bool moveAcross(const QString& from, const QString& to)
     if (!copy.open() || !copy.copyFrom(source.handle(), 0, uint64_t(source.size())) || !copy.sync() || !copy.commit())
         return false;
     source.close();
-    ::unlink(QFile::encodeName(from).constData());
+    ::unlink(pathBytes(from).constData());
     return true;
 }
 
@@ -66,8 +68,8 @@ bool moveAcross(const QString& from, const QString& to)
 
 bool moveFileNoReplace(const QString& from, const QString& to)
 {
-    const QByteArray src = QFile::encodeName(from);
-    const QByteArray dst = QFile::encodeName(to);
+    const QByteArray src = pathBytes(from);
+    const QByteArray dst = pathBytes(to);
 #ifdef SYS_renameat2
     constexpr unsigned RenameNoReplace = 1; // RENAME_NOREPLACE
     if (::syscall(SYS_renameat2, AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RenameNoReplace) == 0)
@@ -97,7 +99,7 @@ bool moveFileNoReplace(const QString& from, const QString& to)
 
 bool syncFileData(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool ok = ::fdatasync(fd) == 0;
@@ -117,7 +119,7 @@ NewFile::~NewFile()
 
 ReadOnlyFile::ReadOnlyFile(const QString& path)
 {
-    fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd_);
@@ -159,12 +161,12 @@ qsizetype ReadOnlyFile::readInto(uint64_t offset, char* to, qsizetype n) const
 bool nameTaken(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+    return ::lstat(pathBytes(path).constData(), &st) == 0 || errno != ENOENT;
 }
 
 bool replaceFileAtomically(const QString& path, QByteArrayView data)
 {
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = pathBytes(path);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
     QByteArray temp;
@@ -201,7 +203,7 @@ bool NewFile::open()
 {
     // One file of many: the folder is taken from the name itself when it is absolute.
     const qsizetype slash = path_.lastIndexOf(QLatin1Char('/'));
-    const QByteArray folder = QFile::encodeName(QDir::isAbsolutePath(path_) && slash > 0 ? path_.left(slash)
+    const QByteArray folder = pathBytes(QDir::isAbsolutePath(path_) && slash > 0 ? path_.left(slash)
                                                                                            : QFileInfo(path_).absolutePath());
 #ifdef O_TMPFILE
     // A file without a name vanishes by itself if we die; it is named through /proc.
@@ -266,7 +268,7 @@ bool NewFile::commit()
 {
     if (failed_ || fd_ < 0)
         return false;
-    const QByteArray target = QFile::encodeName(path_);
+    const QByteArray target = pathBytes(path_);
     bool named = false;
     if (tempName_.isEmpty()) {
         char proc[64];
@@ -277,7 +279,7 @@ bool NewFile::commit()
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     if (!tempName_.isEmpty() && closed)
-        named = moveFileNoReplace(QFile::decodeName(tempName_), path_);
+        named = moveFileNoReplace(pathFromBytes(tempName_), path_);
     if (named && !closed)
         named = ::unlink(target.constData()) != 0; // our own file, just named, whose data may be short
     committed_ = named;

@@ -2,7 +2,7 @@
 // Shared by the window tests: a private settings folder, finding controls by their numbers, and
 // answering the modal dialogs the window opens.
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

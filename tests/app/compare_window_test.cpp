@@ -1,8 +1,8 @@
 // Compare A/B and File Properties from the window: the list, its colours, the buttons it enables,
 // the error box and the properties text box.
 #include "app/app_fixture.h"
-#include "app/command_ids.h"
-#include "app/comparison_model.h"
+#include "app/window/command_ids.h"
+#include "app/widgets/comparison_model.h"
 
 #include <QTableView>
 
@@ -75,7 +75,7 @@ TEST_F(CompareWindowTest, FolderBCompareReportsErrorsThenFillsAndColoursTheListA
     // A mode switch clears the list and the comparison.
     w.runCommand(BtnModeB);
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(w.comparison().a.count(), 0);
+    EXPECT_EQ(w.session().state().a.count(), 0);
     EXPECT_FALSE(enabled(BtnProp));
 }
 

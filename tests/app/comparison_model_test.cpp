@@ -1,6 +1,6 @@
 // The comparison list's model: which cells are painted as changed, and a long list in a view.
 
-#include "app/comparison_model.h"
+#include "app/widgets/comparison_model.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "app_fixture.h"
 
-#include "app/text_box.h"
+#include "app/dialogs/text_box.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

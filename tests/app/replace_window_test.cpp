@@ -1,8 +1,8 @@
 // Replace Tags and Move Files from the window: the files written, the buttons each step enables,
 // the pre-check box, Output mode, and the list cleared after the move.
 #include "app/app_fixture.h"
-#include "app/command_ids.h"
-#include "app/comparison_model.h"
+#include "app/window/command_ids.h"
+#include "app/widgets/comparison_model.h"
 #include "encode/encode_fixtures.h"
 
 #include <QLineEdit>

@@ -77,7 +77,7 @@ protected:
         state.folderA = a;
         state.folderB = b;
         state.trackOffsetB = offset;
-        return compareAB(state, settings.ExtPriorityList, 0);
+        return compareAB(state, settings.ExtPriorityList, 0, silent);
     }
     QString temp(const QString& name) const { return QDir(settings.Path_Temp).filePath(name); }
 
@@ -86,6 +86,7 @@ protected:
     Settings settings;
     ComparisonState state;
     RecordingFeedback feedback;
+    SilentFeedback silent;
 };
 
 } // namespace vn::test

@@ -83,7 +83,7 @@ TEST_F(ReplaceTest, TakesEachRowFromItsSideInRowOrder)
             writeMp3(b + "/" + sub, QLatin1String(name), v, bFrames, cbrFrames(2), 0, 300);
         state.folderA = a + "/" + sub;
         state.folderB = b + "/" + sub;
-        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0), 0);
+        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0, silent), 0);
         settings.Path_Temp = dir.filePath("temp/" + sub);
         EXPECT_EQ(replace(), 2);
         ASSERT_EQ(outcome.writeCode, WriteOk);

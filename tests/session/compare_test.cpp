@@ -4,6 +4,7 @@
 #include "session/compare.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
+#include "util/feedback.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ struct ComparisonFixture : ::testing::Test {
     ComparisonState state;
     QString folder(const QString& name) { return QDir(dir.path()).mkpath(name) ? dir.filePath(name) : QString(); }
     void touch(const QString& in, const QString& file, QByteArray data = {}) { writeFile(in + '/' + file, data); }
-    int compare() { return compareAB(state, DefaultPriority, 0); }
+    int compare() { SilentFeedback silent; return compareAB(state, DefaultPriority, 0, silent); }
     void expectCells(std::initializer_list<std::tuple<size_t, size_t, const char*>> cells)
     {
         for (const auto& [row, column, text] : cells)
@@ -62,9 +63,9 @@ TEST_F(ComparisonFixture, RowsPairByPositionWithTheOffset)
     state.trackOffsetB = 2;
     ASSERT_EQ(compare(), CompareOk);
     ASSERT_EQ(state.rows.size(), 24u);
-    // Unreadable files show their position and name only, and the list goes on.
+    // Unreadable files keep their row: position, name and that they could not be read.
     expectCells({{0, 0, "A1"}, {1, 0, ""}, {2, 0, "A2"}, {3, 0, ""}, {5, 0, "B3"}, {5, 1, "b01.mp3"},
-                 {22, 1, "12.mp3"}, {22, 2, ""}});
+                 {22, 1, "12.mp3"}, {22, 2, "unreadable"}});
     EXPECT_EQ(state.a.files[0].header.version, KindUnreadable);
 
     state.trackOffsetB = -3; // hides B's first three entries

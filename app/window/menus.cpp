@@ -1,6 +1,6 @@
-#include "app/menus.h"
+#include "app/window/menus.h"
 
-#include "app/command_ids.h"
+#include "app/window/command_ids.h"
 
 #include <QAction>
 #include <QMenu>
@@ -30,7 +30,6 @@ namespace {
 
 struct Builder {
     MenuSet& set;
-    std::function<void(int)> onCommand;
 
     QMenu* submenu(QMenu* parent, const QString& title, const char* name)
     {
@@ -47,7 +46,6 @@ struct Builder {
         action->setCheckable(checkable);
         // Qt's menu roles would move "About" and "Exit" elsewhere on some desktops.
         action->setMenuRole(QAction::NoRole);
-        QObject::connect(action, &QAction::triggered, action, [cb = onCommand, id] { cb(id); });
         set.actions.insert(id, action);
         return action;
     }
@@ -55,10 +53,10 @@ struct Builder {
 
 } // namespace
 
-MenuSet buildMenus(QMenuBar* bar, std::function<void(int)> onCommand)
+MenuSet buildMenus(QMenuBar* bar)
 {
     MenuSet set;
-    Builder b{set, std::move(onCommand)};
+    Builder b{set};
     auto menu = [bar](const QString& title, const char* name) {
         QMenu* m = bar->addMenu(title);
         m->setObjectName(QString::fromLatin1(name));

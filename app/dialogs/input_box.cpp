@@ -1,4 +1,4 @@
-#include "app/input_box.h"
+#include "app/dialogs/input_box.h"
 
 #include "util/text_helpers.h"
 

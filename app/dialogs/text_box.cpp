@@ -1,6 +1,6 @@
-#include "app/text_box.h"
+#include "app/dialogs/text_box.h"
 
-#include "app/clipboard.h"
+#include "app/dialogs/clipboard.h"
 
 #include <QFontDatabase>
 #include <QFontDialog>

@@ -1,4 +1,4 @@
-#include "app/status_parts.h"
+#include "app/widgets/status_parts.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
-#include "app/desktop_feedback.h"
+#include "app/window/desktop_feedback.h"
 
-#include "app/input_box.h"
-#include "app/shell.h"
+#include "app/dialogs/input_box.h"
+#include "app/widgets/shell.h"
 
 #include <QMessageBox>
 

@@ -1,6 +1,6 @@
-#include "app/icons.h"
+#include "app/widgets/icons.h"
 
-#include "app/command_ids.h"
+#include "app/window/command_ids.h"
 
 #include <QPainter>
 #include <QPainterPath>

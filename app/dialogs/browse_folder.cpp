@@ -1,4 +1,4 @@
-#include "app/browse_folder.h"
+#include "app/dialogs/browse_folder.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "app/comparison_model.h"
+#include "app/widgets/comparison_model.h"
 
 namespace vn {
 

@@ -2,7 +2,6 @@
 // The menu bar of the main window: its tree, and the actions by command number.
 
 #include <QHash>
-#include <functional>
 
 class QAction;
 class QMenu;
@@ -31,7 +30,7 @@ struct MenuSet {
     void setText(int id, const QString& text) const;
 };
 
-// Fills the menu bar; every action calls onCommand with its number when triggered.
-MenuSet buildMenus(QMenuBar* bar, std::function<void(int)> onCommand);
+// Fills the menu bar; each action carries its command number as its object name.
+MenuSet buildMenus(QMenuBar* bar);
 
 } // namespace vn

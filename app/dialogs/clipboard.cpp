@@ -1,4 +1,4 @@
-#include "app/clipboard.h"
+#include "app/dialogs/clipboard.h"
 
 #include "util/text_codec.h"
 

@@ -1,4 +1,4 @@
-#include "app/shell.h"
+#include "app/widgets/shell.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

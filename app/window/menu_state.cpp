@@ -1,8 +1,8 @@
-#include "app/menu_state.h"
+#include "app/window/menu_state.h"
 
-#include "app/command_ids.h"
+#include "app/window/command_ids.h"
 #include "encode/encoder_availability.h"
-#include "app/menus.h"
+#include "app/window/menus.h"
 #include "config/settings.h"
 
 namespace vn {
