@@ -73,7 +73,8 @@ void copyTree(TreeCopy& run, const QString& source, const QString& destination)
             copyTree(run, entry.filePath(), target);
             continue;
         }
-        if (name.startsWith(u'.') || isMusicFileName(name))
+        // Pipes, sockets and devices are no files to copy; a link to nothing is, and fails.
+        if (name.startsWith(u'.') || isMusicFileName(name) || (!entry.isFile() && entry.exists()))
             continue;
         run.feedback.pumpMessages();
         if (run.feedback.abortRequested()) {

@@ -35,7 +35,7 @@ void collectPlaylists(const QString& folder, QSet<QString>& visited, QStringList
     for (const QFileInfo& entry : entries) {
         if (entry.isDir())
             collectPlaylists(entry.filePath(), visited, out);
-        else if (isPlaylistName(entry.fileName()))
+        else if (isPlaylistName(entry.fileName()) && (entry.isFile() || !entry.exists())) // no pipes or devices
             out.append(entry.filePath());
     }
 }
@@ -235,7 +235,7 @@ int processPlaylist(const QString& path, const QString& newExtension, PlaylistEx
     // The link stays a link: its target is the playlist that is rewritten.
     const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
     QFile file(target);
-    if (target.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > MaxPlaylistBytes) {
+    if (target.isEmpty() || !QFileInfo(target).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxPlaylistBytes) {
         counts.leftAlone.append(path);
         return PlaylistReadFailed;
     }

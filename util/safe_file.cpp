@@ -117,7 +117,8 @@ NewFile::~NewFile()
 
 ReadOnlyFile::ReadOnlyFile(const QString& path)
 {
-    fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a pipe under the name would hold the open until someone writes to it.
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st;
     if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd_);
@@ -223,10 +224,12 @@ bool replaceFileAtomically(const QString& path, QByteArrayView data)
     const int fd = openTempIn(folder, temp);
     if (fd < 0)
         return false;
-    // A file being replaced keeps its permissions.
+    // A file being replaced keeps its permissions, and its owner where we may give it one.
     struct stat old;
-    if (::stat(target.constData(), &old) == 0)
+    if (::stat(target.constData(), &old) == 0) {
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
         ::fchmod(fd, old.st_mode & 07777);
+    }
     bool ok = writeAll(fd, data.data(), size_t(data.size())) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;

@@ -19,6 +19,8 @@ TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
                              "src/.hidden", "src/A/booklet.pdf", "src/A/log.log", "src/A/01.m4a", "src/A/Sub/deep.txt",
                              "src/B/x.jpg", "src/.dotdir/file.txt"})
         put(name);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("src/pipe.txt")).constData(), 0644), 0); // no file to copy, nor to wait on
+    link(path("src/gone.jpg"), "src/dangling.jpg");                                        // a link to nothing fails
     put("dst/cover.jpg", "an older cover");
     put("dst/keep.txt", "only here");
     for (const char* name : {"dst/A/Sub", "dst/.dotdir"})
@@ -31,7 +33,7 @@ TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
 
     RecordingFeedback feedback;
     EXPECT_EQ(runMiscFileCopy({path("src"), path("dst"), false}, feedback), 8u);
-    EXPECT_EQ(feedback.messages, QStringList{"Result: Misc File Copy Utility|8 files copied"});
+    EXPECT_EQ(feedback.messages, QStringList{"Result: Misc File Copy Utility|8 files copied\n1 files could not be copied"});
     EXPECT_EQ(filesUnder("dst"), QStringList({".dotdir/file.txt", "A/Sub/deep.txt", "A/booklet.pdf", "A/log.log",
                                               "cover.jpg", "disc.cue", "keep.txt", "noext", "notes.txt"}));
     EXPECT_FALSE(QFileInfo::exists(path("dst/B"))); // no folder is made
@@ -44,7 +46,7 @@ TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
     put("dst/cover.jpg", "an older cover");
     MiscCopyResult kept = copyMiscFiles(path("src"), path("dst"), true, feedback);
     EXPECT_EQ(kept.copied, 0u);
-    EXPECT_TRUE(kept.failed.isEmpty());
+    EXPECT_EQ(kept.failed, QStringList{path("src/dangling.jpg")});
     EXPECT_EQ(readFile(path("dst/cover.jpg")), QByteArray("an older cover"));
 
     // A destination that does not exist takes nothing, and a tree copied onto itself is not touched.
@@ -52,7 +54,7 @@ TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
     const ino_t before = inodeOf(path("src/notes.txt"));
     const MiscCopyResult self = copyMiscFiles(path("src"), path("src"), false, feedback);
     EXPECT_EQ(self.copied, 0u);
-    EXPECT_TRUE(self.failed.isEmpty());
+    EXPECT_EQ(self.failed, QStringList{path("src/dangling.jpg")});
     EXPECT_EQ(inodeOf(path("src/notes.txt")), before);
 
     // An abort asked for stops between files.

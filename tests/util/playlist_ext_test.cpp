@@ -150,6 +150,12 @@ TEST_F(Playlists, TreeRunRewritesOnlyWhatChangesAndKeepsLinksAndModes)
     link(path("real/three.m3u"), "c/linked.m3u");
     link(path("a"), "a/b/loop"); // a link back up the tree
     ASSERT_TRUE(QFile::setPermissions(path("a/one.m3u"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("a/pipe.m3u")).constData(), 0644), 0); // never opened, never waited on
+    // Root rewrites a user's playlist: it stays the user's.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(QFile::encodeName(path("a/one.m3u")).constData(), 4321, 4321), 0);
+    }
 
     QStringList found = findPlaylists(path("a"));
     found.sort();
@@ -164,6 +170,9 @@ TEST_F(Playlists, TreeRunRewritesOnlyWhatChangesAndKeepsLinksAndModes)
     EXPECT_EQ(processPlaylist(path("a/one.m3u"), QStringLiteral(".ogg"), counts), PlaylistRewritten);
     EXPECT_EQ(readFile(path("a/one.m3u")), QByteArray("x.ogg\r\n"));
     EXPECT_EQ(QFileInfo(path("a/one.m3u")).permissions() & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup);
+    if (root) {
+        EXPECT_EQ(QFileInfo(path("a/one.m3u")).ownerId(), 4321u);
+    }
     EXPECT_EQ(inodeOf(path("a/b/two.M3U8")), unchangedInode); // nothing changed there: never rewritten
     ASSERT_EQ(feedback.messages.size(), 1);
     EXPECT_EQ(feedback.messages[0],
