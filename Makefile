@@ -2,16 +2,21 @@
 BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 GENERATOR  := -G Ninja
 
-.PHONY: run test deps build build-test bench clean
+.PHONY: run test deps build build-test install bench clean
 
 deps:
 	scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNELIC_TESTS=OFF
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNELIC_TESTS=OFF -DCMAKE_INSTALL_PREFIX="$(PREFIX)"
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The programs, the manual, the desktop entry and the icon under PREFIX (bin/, share/).
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # The desktop program when there is a display, else the headless job.
 run: build

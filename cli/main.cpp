@@ -1,8 +1,11 @@
 // vornelic-cli: the program's work without its window, for scripts, servers and tests.
 #include "cli/cli.h"
+#include "config/install_layout.h"
 #include "util/file_name.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <vector>
 
@@ -39,6 +42,9 @@ void printHelp()
     for (const Command& c : commands)
         text += QStringLiteral("  %1 %2\n      %3\n").arg(QLatin1String(c.name), QLatin1String(c.usage), QLatin1String(c.summary));
     text += QStringLiteral("\nExit codes: 0 success, 1 failure, 2 usage error.\n");
+    const QString manual = vn::manualPath();
+    text += QStringLiteral("User's manual: %1\n")
+                .arg(QFileInfo::exists(manual) ? QDir::toNativeSeparators(manual) : QStringLiteral("not found"));
     printOut(text);
 }
 

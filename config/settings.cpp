@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include "config/install_layout.h"
 #include "util/feedback.h"
 #include "util/numbers.h"
 #include "util/safe_file.h"
@@ -289,7 +290,7 @@ QString resolveExeDir()
     const QString exeDir = QCoreApplication::applicationDirPath();
     if (!exeDir.isEmpty()) {
         const QFileInfo ini(exeDir + QLatin1Char('/') + IniName);
-        if (ini.exists() || QFileInfo(exeDir).isWritable())
+        if (ini.exists() || (QFileInfo(exeDir).isWritable() && !isInstalledLayout(exeDir)))
             return exeDir;
     }
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)

@@ -128,7 +128,8 @@ struct SettingsRow {
 extern const std::array<SettingsRow, 89> SettingsTable;
 
 // The folder that stands for the executable's folder: VORNELIC_HOME when set; else the executable's
-// folder when it holds Vornelic.ini or is writable; else the user's configuration folder.
+// folder when it holds Vornelic.ini, or when it is writable and not the bin folder of an installed
+// program; else the user's configuration folder.
 QString resolveExeDir();
 
 // A record with every default, the folder defaults derived from exeDir.

@@ -119,7 +119,8 @@ NewFile::~NewFile()
 
 ReadOnlyFile::ReadOnlyFile(const QString& path)
 {
-    fd_ = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a pipe under the name would hold the open until someone writes to it.
+    fd_ = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st;
     if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd_);
@@ -164,25 +165,73 @@ bool nameTaken(const QString& path)
     return ::lstat(pathBytes(path).constData(), &st) == 0 || errno != ENOENT;
 }
 
+namespace {
+
+QByteArray folderOf(const QByteArray& target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    return slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+}
+
+// A new file under a temporary name in folder, for a rename over its target once complete.
+int openTempIn(const QByteArray& folder, QByteArray& temp)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "/.vornelic-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        const int fd = ::open(temp.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// The new name itself is on the disk once the folder is.
+void syncFolder(const QByteArray& folder)
+{
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+// Copies size bytes from offset, in the kernel where it can; where a file system refuses, the copy
+// goes on through a buffer from where it stopped.
+bool copyRange(int from, uint64_t offset, int to, uint64_t size)
+{
+#ifdef SYS_copy_file_range
+    while (size > 0) {
+        loff_t in = loff_t(offset);
+        const ssize_t n = ::syscall(SYS_copy_file_range, from, &in, to, nullptr, size_t(std::min<uint64_t>(size, 1u << 30)), 0u);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n <= 0)
+            return false; // a short source, a full disk
+        offset += uint64_t(n);
+        size -= uint64_t(n);
+    }
+#endif
+    return copyWithBuffer(from, offset, to, size);
+}
+
+} // namespace
+
 bool replaceFileAtomically(const QString& path, QByteArrayView data)
 {
     const QByteArray target = pathBytes(path);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    const QByteArray folder = folderOf(target);
     QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "/.vornelic-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
-        fd = ::open(temp.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
+    const int fd = openTempIn(folder, temp);
     if (fd < 0)
         return false;
-    // A file being replaced keeps its permissions.
+    // A file being replaced keeps its permissions, and its owner where we may give it one.
     struct stat old;
-    if (::stat(target.constData(), &old) == 0)
+    if (::stat(target.constData(), &old) == 0) {
+        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
         ::fchmod(fd, old.st_mode & 07777);
+    }
     bool ok = writeAll(fd, data.data(), size_t(data.size())) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;
@@ -190,12 +239,34 @@ bool replaceFileAtomically(const QString& path, QByteArrayView data)
         ::unlink(temp.constData());
         return false;
     }
-    // The new name itself is on the disk once the folder is.
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    syncFolder(folder);
+    return true;
+}
+
+bool copyFileAtomically(const QString& from, const QString& to, bool replace)
+{
+    const ReadOnlyFile source(from);
+    struct stat st;
+    if (!source.isOpen() || ::fstat(source.handle(), &st) != 0)
+        return false;
+    const QByteArray target = pathBytes(to);
+    const QByteArray folder = folderOf(target);
+    QByteArray temp;
+    const int fd = openTempIn(folder, temp);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, st.st_mode & 0777);
+    bool ok = copyRange(source.handle(), 0, fd, uint64_t(st.st_size));
+    const timespec times[2] = {{0, UTIME_NOW}, st.st_mtim};
+    ok = ok && ::futimens(fd, times) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = replace ? ::rename(temp.constData(), target.constData()) == 0 : moveFileNoReplace(pathFromBytes(temp), to);
+    if (!ok) {
+        ::unlink(temp.constData());
+        return false;
     }
+    syncFolder(folder);
     return true;
 }
 
@@ -234,27 +305,7 @@ bool NewFile::write(const char* data, qint64 size)
 
 bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
 {
-    if (failed_)
-        return false;
-#ifdef SYS_copy_file_range
-    // The kernel copies without bringing the bytes up here; where a file system refuses, the copy
-    // goes on through a buffer from where it stopped.
-    while (size > 0) {
-        loff_t in = loff_t(offset);
-        const ssize_t n = ::syscall(SYS_copy_file_range, fromFd, &in, fd_, nullptr, size_t(std::min<uint64_t>(size, 1u << 30)), 0u);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            break;
-        if (n <= 0) {
-            failed_ = true; // a short source, a full disk
-            return false;
-        }
-        offset += uint64_t(n);
-        size -= uint64_t(n);
-    }
-#endif
-    failed_ = !copyWithBuffer(fromFd, offset, fd_, size);
+    failed_ = failed_ || !copyRange(fromFd, offset, fd_, size);
     return !failed_;
 }
 

@@ -77,4 +77,10 @@ private:
 // was and no temporary file left, when anything fails.
 bool replaceFileAtomically(const QString& path, QByteArrayView data);
 
+// Copies from to to through a temporary file beside to that is synced and renamed: with replace
+// over an older file under the name (which stays whole until the copy is complete), else only
+// when the name is free. The copy takes the source's permissions and modification time. False,
+// with to as it was and no temporary file left, when anything fails.
+bool copyFileAtomically(const QString& from, const QString& to, bool replace);
+
 } // namespace vn
