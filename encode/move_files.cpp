@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -51,7 +50,7 @@ bool sameValue(const TagValue& x, const TagValue& y)
 {
     if (x.present() != y.present())
         return false;
-    return !x.present() || (x.size == y.size && std::memcmp(x.data, y.data, x.size) == 0);
+    return !x.present() || x.bytes() == y.bytes();
 }
 
 QString producedName(const QString& aName, const QString& extension)
