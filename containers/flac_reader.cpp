@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QIODevice>
+#include <cstring>
 #include <vector>
 
 namespace vn {
@@ -70,14 +71,14 @@ void decodeStreamInfo(QString* dump, TagRecord* record, ByteReader in)
                                 minBlock, maxBlock, minFrame, maxFrame, rate, channels, bits,
                                 (unsigned long long)total));
     if (record) {
-        (*record)[RowBitsPerSample].size = bits;
-        (*record)[RowBitrate].size = 0;
-        (*record)[RowSampleRate].size = rate;
-        (*record)[RowDuration].size = uint32_t(total);
+        (*record)[RowBitsPerSample] = numberValue(bits);
+        (*record)[RowBitrate] = numberValue(0);
+        (*record)[RowSampleRate] = numberValue(rate);
+        (*record)[RowDuration] = numberValue(uint32_t(total));
     }
 }
 
-void decodeComments(QString* dump, TagRecord* record, ByteReader in)
+void decodeComments(QString* dump, TagRecord* record, const QByteArray& buffer, ByteReader in)
 {
     const uint32_t vendorLength = in.le32();
     const QByteArrayView vendor = in.take(vendorLength);
@@ -85,8 +86,7 @@ void decodeComments(QString* dump, TagRecord* record, ByteReader in)
         return;
     put(dump, QStringLiteral(" Vendor Comment:'") + utf8Text(vendor) + QStringLiteral("'\r\n"));
     if (record) {
-        (*record)[RowCodec].size = uint32_t(vendor.size());
-        (*record)[RowCodec].data = reinterpret_cast<const uint8_t*>(vendor.data());
+        (*record)[RowCodec] = valueIn(buffer, vendor);
     }
     const uint32_t count = in.le32();
     for (uint32_t k = 0; k < count && in.remaining() >= 4; ++k) {
@@ -102,14 +102,13 @@ void decodeComments(QString* dump, TagRecord* record, ByteReader in)
         for (int row = 0; row < TagFieldRowCount; ++row) {
             const QByteArrayView vorbis(TagFieldTable[size_t(row)].vorbisName);
             if (!vorbis.isEmpty() && name.compare(vorbis, Qt::CaseInsensitive) == 0) {
-                (*record)[size_t(row)].size = uint32_t(comment.size() - eq - 1);
-                (*record)[size_t(row)].data = reinterpret_cast<const uint8_t*>(comment.data() + eq + 1);
+                (*record)[size_t(row)] = valueIn(buffer, comment.sliced(eq + 1));
             }
         }
     }
 }
 
-void decodePicture(QString* dump, TagRecord* record, ByteReader in)
+void decodePicture(QString* dump, TagRecord* record, const QByteArray& buffer, ByteReader in)
 {
     const uint32_t type = in.be32();
     const QByteArrayView mime = in.take(in.be32());
@@ -128,10 +127,8 @@ void decodePicture(QString* dump, TagRecord* record, ByteReader in)
                                     " number of colors used:%u\r\n length of picture data:%u bytes\r\n",
                                     width, height, depth, colours, length));
     // The whole block is the value, so that whoever reads the picture out of it stays within it.
-    if (record) {
-        (*record)[RowPicture].size = uint32_t(in.size());
-        (*record)[RowPicture].data = in.data();
-    }
+    if (record)
+        (*record)[RowPicture] = valueIn(buffer, in.view());
 }
 
 } // namespace
@@ -171,32 +168,40 @@ int readFlacDevice(QString* dump, QIODevice& device, const QString& displayPath,
     }
     const qint64 audioSize = std::max<qint64>(0, length - pos);
 
-    // Second pass: the kept bodies into the buffer, decoded once all are in, since the record
-    // points into it.
+    // Second pass: the kept bodies into one buffer, which the record's values then share.
     QByteArray buffer(keptSize, '\0');
+    std::vector<qint64> starts;
     qint64 filled = 0;
-    TagRecord record{};
-    TagRecord* rec = out ? &record : nullptr;
     for (const BlockHeader& b : blocks) {
-        put(dump, QString::asprintf("Type-%u(", b.type) + blockName(b.type) +
-                      QString::asprintf(") %u bytes <%d>\r\n", b.length, b.last ? 1 : 0));
+        starts.push_back(filled);
         if (!kept(b.type))
             continue;
         QByteArray body;
         if (device.seek(b.bodyPos))
             body = device.read(b.available);
         std::memcpy(buffer.data() + filled, body.constData(), size_t(body.size()));
-        ByteReader in(reinterpret_cast<const uint8_t*>(buffer.constData()) + filled, size_t(body.size()));
         filled += body.size();
+    }
+    buffer.truncate(filled);
+    TagRecord record{};
+    TagRecord* rec = out ? &record : nullptr;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const BlockHeader& b = blocks[i];
+        put(dump, QString::asprintf("Type-%u(", b.type) + blockName(b.type) +
+                      QString::asprintf(") %u bytes <%d>\r\n", b.length, b.last ? 1 : 0));
+        if (!kept(b.type))
+            continue;
+        const qint64 end = i + 1 < blocks.size() ? starts[i + 1] : filled;
+        const ByteReader in(QByteArrayView(buffer).sliced(starts[i], end - starts[i]));
         switch (b.type) {
         case StreamInfo: decodeStreamInfo(dump, rec, in); break;
-        case VorbisComment: decodeComments(dump, rec, in); break;
-        case Picture: decodePicture(dump, rec, in); break;
+        case VorbisComment: decodeComments(dump, rec, buffer, in); break;
+        case Picture: decodePicture(dump, rec, buffer, in); break;
         default: break;
         }
     }
     if (out) {
-        record[RowDataSize].size = uint32_t(std::min<qint64>(audioSize, 0xffffffff));
+        record[RowDataSize] = numberValue(uint32_t(std::min<qint64>(audioSize, 0xffffffff)));
         out->record = record;
         out->buffer = std::move(buffer);
         out->header = TagHeader{KindFlac, 0, 0};

@@ -12,7 +12,7 @@ namespace vn {
 
 enum FlacReadCode : int { FlacOk = 0, FlacCannotOpen = 1, FlacNotFlac = 2 };
 
-// Record mode (dump == nullptr): out->record points into out->buffer, which holds the bodies of the
+// Record mode (dump == nullptr): out->record's values share out->buffer, which holds the bodies of the
 // STREAMINFO, VORBIS_COMMENT and PICTURE blocks one after the other; out->audioOffset and
 // audioSize give the frames after the last metadata block. Dump mode: appends the block list to
 // *dump; out is filled as well when given.

@@ -226,9 +226,7 @@ void onStsd(Mp4Walk& w, ByteReader in, int depth)
                               unsigned((rate & 0xffff) * 1000ull / 65536));
     put(w, line);
     if (w.record && soundTrack(w)) {
-        TagValue& codec = (*w.record)[RowCodec];
-        codec.data = reinterpret_cast<const uint8_t*>(type.data());
-        codec.size = 4;
+        (*w.record)[RowCodec] = valueIn(w.buffer, type);
         (*w.record)[RowBitsPerSample].size = sampleSize;
     }
     // Sound descriptions of version 1 and 2 carry 16 and 36 more bytes before their child atoms.
@@ -535,9 +533,7 @@ void onData(Mp4Walk& w, ByteReader in, int depth)
     if (!w.record || depth < 2 || !pathIs(w, depth - 2, "ilst"))
         return;
     const std::array<char, 4>& item = w.path[size_t(depth - 1)];
-    TagValue v;
-    v.size = uint32_t(in.size());
-    v.data = in.data();
+    const TagValue v = valueIn(w.buffer, in.view());
     for (int row = 0; row < TagFieldRowCount; ++row) {
         const char* atom = TagFieldTable[size_t(row)].mp4Atom;
         if (std::strlen(atom) == 4 && isType(item, atom))
@@ -772,9 +768,10 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
                 if (size_t(bytes.size()) >= header) {
                     Mp4Walk walk;
                     walk.dump = dump;
+                    walk.buffer = bytes;
                     TagRecord fresh{};
-                    // Only the last moov is kept; each starts from an empty record so that nothing
-                    // can point into an earlier one once it is released.
+                    // Only the last moov is kept; each starts from an empty record so that no
+                    // value of an earlier one is left over.
                     walk.record = isMoov && out ? &fresh : nullptr;
                     parseAtomBytes(walk, ByteReader(bytes), header, 0);
                     if (isMoov) {

@@ -24,6 +24,7 @@ inline constexpr int Mp4MaxDepth = 16;
 struct Mp4Walk {
     QString* dump = nullptr;     // dump mode when set
     TagRecord* record = nullptr; // record mode when set
+    QByteArray buffer;           // the bytes walked, which the record's values share
     std::array<std::array<char, 4>, Mp4MaxDepth> path{}; // atom types from the top down to the current one
     int64_t blockCount = -1;     // the track's sample count once stts or stsz gave it; -1 unknown
     QByteArray freeformName;     // the "name" of the current "----" item

@@ -58,7 +58,6 @@ void readContainerFileTags(const QString& path, const QString& ext, FileTags& fi
     } else {
         readWavFile(path, tags);
     }
-    // Moving the buffer keeps its bytes where the record points.
     file.record = tags.record;
     file.tagBuffer = std::move(tags.buffer);
     file.header = TagHeader{kind, 0, 0};

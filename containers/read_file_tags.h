@@ -1,7 +1,7 @@
 #pragma once
 // Reading one file of a side into its record, with the reader of its extension: MP3 (ID3v2), MP4,
-// FLAC, Matroska/WebM and WAV. And what every container reader hands back: the record, the buffer
-// the record points into, the kind, and where the audio lies when the format says so.
+// FLAC, Matroska/WebM and WAV. And what every container reader hands back: the record, the block
+// its values were read from, the kind, and where the audio lies when the format says so.
 
 #include "media/tag_record.h"
 
@@ -13,8 +13,7 @@ namespace vn {
 
 struct ContainerTags {
     TagRecord record{};
-    // Owned bytes the record's data pointers point into. Keep it alive as long as the record and do
-    // not modify it: a detach would leave the record pointing at the old bytes.
+    // The block the reader read the record from; the values share it and keep it alive themselves.
     QByteArray buffer;
     TagHeader header; // header.version holds the TagKind
     qint64 audioOffset = -1; // -1 where the format gives no single audio position

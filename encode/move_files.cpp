@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
@@ -44,7 +43,7 @@ bool sameValue(const TagValue& x, const TagValue& y)
 {
     if (x.present() != y.present())
         return false;
-    return !x.present() || (x.size == y.size && std::memcmp(x.data, y.data, x.size) == 0);
+    return !x.present() || x.bytes() == y.bytes();
 }
 
 QString producedName(const QString& aName, const QString& extension)

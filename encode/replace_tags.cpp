@@ -3,6 +3,7 @@
 #include "config/settings.h"
 #include "encode/move_files.h"
 #include "encode/read_ahead.h"
+#include "util/byte_reader.h"
 #include "util/safe_file.h"
 #include "util/feedback.h"
 
@@ -18,34 +19,27 @@ namespace {
 
 constexpr int64_t MaxTagSize = 0x0FFFFFFF; // what four 7-bit bytes can hold
 
-// A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
-// row is absent or its value does not lie inside the buffer behind a whole frame header.
+// A row's complete frame, header and body, as it stands in the bytes the tag's walk went over: the
+// tag body with a tag-level unsynchronisation undone and in version 4 each frame's own flags made
+// explicit. Empty when the row is absent or its value does not sit behind a whole frame header.
 QByteArrayView frameBytes(const FileTags& file, int row)
 {
     const TagValue& value = file.record[size_t(row)];
     if (!value.present())
         return {};
-    const uintptr_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
-    const auto begin = reinterpret_cast<uintptr_t>(file.tagBuffer.constData());
-    const auto end = begin + uintptr_t(file.tagBuffer.size());
-    const auto data = reinterpret_cast<uintptr_t>(value.data);
-    if (data < begin + headerSize || data > end || value.size > end - data)
+    const uint32_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
+    if (value.offset < headerSize)
         return {};
-    return QByteArrayView(reinterpret_cast<const char*>(value.data) - headerSize, qsizetype(value.size + headerSize));
+    return ByteReader(value.buffer).viewAt(value.offset - headerSize, size_t(value.size) + headerSize);
 }
 
-// A's flags go on as they are, except those announcing an extended header or a footer: neither is
-// written, and a reader believing the flag would take the first frame for one.
+// A's flags go on as they are, except those the new tag does not keep: its frames are copied
+// de-unsynchronised (in version 4 each keeps its own flag), and no extended header, footer or
+// version 2 compression is written; a reader believing such a flag would misread the frames.
 uint8_t writtenFlags(const TagHeader& header)
 {
-    switch (header.version) {
-    case KindId3v23:
-        return header.flags & ~0x40u;
-    case KindId3v24:
-        return header.flags & ~0x50u;
-    default:
-        return header.flags;
-    }
+    const uint8_t dropped = Id3TagUnsynchronised | Id3TagExtendedHeader | (header.version == KindId3v24 ? 0x10 : 0);
+    return header.flags & ~dropped;
 }
 
 void putSyncSafe(QByteArray& out, uint32_t value)

@@ -32,7 +32,7 @@ QString utf8At(const TagValue& v)
 {
     if (!v.present())
         return {};
-    return decodeText(QByteArrayView(reinterpret_cast<const char*>(v.data), qsizetype(v.size)), CpUtf8);
+    return decodeText(v.bytes(), CpUtf8);
 }
 
 QString waveCodec(uint16_t formatTag)
@@ -75,13 +75,12 @@ void streamFacts(ListRow& cells, const FileTags& file)
     switch (kind) {
     case KindWave: {
         const uint32_t bitsPerSecond = r[RowBitrate].size;
-        cell(RowCodec) = waveCodec(ByteReader(r[RowCodec].data, r[RowCodec].size).le16At(20));
+        cell(RowCodec) = waveCodec(ByteReader(r[RowCodec].bytes()).le16At(20));
         cell(RowBitrate) = thousandths(bitsPerSecond / 1000, bitsPerSecond % 1000);
         break;
     }
     case KindMp4: {
-        const QByteArray entry = QByteArray(reinterpret_cast<const char*>(r[RowCodec].data),
-                                            r[RowCodec].data ? std::min<qsizetype>(4, r[RowCodec].size) : 0);
+        const QByteArray entry = r[RowCodec].bytes().toByteArray().left(4);
         cell(RowCodec) = QStringLiteral("MPEG-4 '%1'").arg(QString::fromLatin1(entry));
         const uint64_t average = r[RowBitrate].size;
         if (average != 0)

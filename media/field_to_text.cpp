@@ -8,14 +8,9 @@ namespace vn {
 
 namespace {
 
-QByteArrayView bytesOf(const TagValue& v)
-{
-    return QByteArrayView(reinterpret_cast<const char*>(v.data), qsizetype(v.size));
-}
-
 int mp4Text(QString& out, int capacity, const TagValue& v, int row, PictureRef* picture)
 {
-    ByteReader in(bytesOf(v));
+    ByteReader in(v.bytes());
     const uint32_t type = in.be32();
     if (!in.skip(4))
         return setConverted(out, capacity, {});
@@ -38,10 +33,8 @@ int mp4Text(QString& out, int capacity, const TagValue& v, int row, PictureRef* 
         return setConverted(out, capacity, decodeText(payload.view(), CpUtf8));
     case 13:
     case 14:
-        if (row == RowPicture && picture) {
-            picture->data = payload.data();
-            picture->size = uint32_t(payload.size());
-        }
+        if (row == RowPicture && picture)
+            *picture = valueIn(v.buffer, payload.view());
         return setFormatted(out, capacity,
                             QStringLiteral("%1 %2 bytes").arg(type == 13 ? u"JPEG" : u"PNG").arg(payload.size()));
     case 21: {
@@ -64,7 +57,7 @@ int mp4Text(QString& out, int capacity, const TagValue& v, int row, PictureRef* 
 // A PICTURE block: type, MIME, description, four picture fields, then the data's length and bytes.
 int flacPictureText(QString& out, int capacity, const TagValue& v, PictureRef* picture)
 {
-    ByteReader in(bytesOf(v));
+    ByteReader in(v.bytes());
     in.skip(4);
     const QByteArrayView mime = in.take(in.be32());
     in.skip(in.be32()); // description
@@ -73,10 +66,8 @@ int flacPictureText(QString& out, int capacity, const TagValue& v, PictureRef* p
     const QByteArrayView data = in.take(length);
     if (!in.ok())
         return setConverted(out, capacity, {});
-    if (picture) {
-        picture->data = reinterpret_cast<const uint8_t*>(data.data());
-        picture->size = length;
-    }
+    if (picture)
+        *picture = valueIn(v.buffer, data);
     return setConverted(out, capacity, decodeText(mime, CpUtf8) + QStringLiteral(" %1 bytes").arg(length));
 }
 
@@ -84,13 +75,13 @@ int flacPictureText(QString& out, int capacity, const TagValue& v, PictureRef* p
 // length and bytes, which the unpacking has checked are whole.
 int packedPictureText(QString& out, int capacity, const TagValue& v, PictureRef* picture)
 {
-    const uint8_t* len = v.data + v.size + 1;
-    const uint32_t length = ByteReader(len, 4).le32At(0);
-    if (picture) {
-        picture->data = len + 4;
-        picture->size = length;
-    }
-    return setConverted(out, capacity, decodeText(bytesOf(v), CpUtf8) + QStringLiteral(" %1 bytes").arg(length));
+    ByteReader in(v.buffer);
+    in.seek(size_t(v.offset) + v.size + 1);
+    const uint32_t length = in.le32();
+    const QByteArrayView data = in.take(length);
+    if (picture)
+        *picture = valueIn(v.buffer, data);
+    return setConverted(out, capacity, decodeText(v.bytes(), CpUtf8) + QStringLiteral(" %1 bytes").arg(length));
 }
 
 } // namespace
@@ -133,14 +124,14 @@ int fieldToText(QString& out, int capacity, const TagRecord& record, int row, ui
     case KindFlac:
         if (row == RowPicture)
             return flacPictureText(out, capacity, v, picture);
-        return setConverted(out, capacity, decodeText(bytesOf(v), CpUtf8));
+        return setConverted(out, capacity, decodeText(v.bytes(), CpUtf8));
     case KindMatroska:
     case KindWebm:
         if (row > RowCdIdentifier)
             return 0;
         if (row == RowPicture)
             return packedPictureText(out, capacity, v, picture);
-        return setConverted(out, capacity, decodeText(bytesOf(v), CpUtf8));
+        return setConverted(out, capacity, decodeText(v.bytes(), CpUtf8));
     default:
         return 0;
     }

@@ -7,11 +7,8 @@
 
 namespace vn {
 
-// A picture found inside a value: its bytes, within the value.
-struct PictureRef {
-    const uint8_t* data = nullptr;
-    uint32_t size = 0;
-};
+// A picture found inside a value: its bytes (bytes()), sharing the value's buffer or a decoded copy.
+using PictureRef = TagValue;
 
 // Writes the text of record[row] into out and returns its length in UTF-16 units; 0 (and an empty
 // out) when the value is absent or cannot be shown. capacity counts the terminator, as for the

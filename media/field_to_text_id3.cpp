@@ -34,10 +34,10 @@ int fieldToTextId3(QString& out, int capacity, const TagValue& value, int row, u
     out.clear();
     if (row < 0 || row > RowCdIdentifier || !value.present())
         return 0; // the stream facts are records, not frames
-    ByteReader in(value.data, value.size);
-    if (hasDataLengthIndicator(kind, value.flags) && !in.skip(4))
+    const TagValue content = id3FrameContent(kind, value);
+    const QByteArrayView v = content.bytes();
+    if (!content.present())
         return 0;
-    const QByteArrayView v = in.take(in.remaining());
 
     switch (row) {
     case RowComment:
@@ -46,10 +46,8 @@ int fieldToTextId3(QString& out, int capacity, const TagValue& value, int row, u
         Id3Picture pic;
         if (!parseId3Picture(v, kind == KindId3v22, pic))
             return 0;
-        if (picture) {
-            picture->data = reinterpret_cast<const uint8_t*>(pic.data.data());
-            picture->size = uint32_t(pic.data.size());
-        }
+        if (picture)
+            *picture = valueIn(content.buffer, pic.data);
         return setFormatted(out, capacity,
                             QStringLiteral("%1 %2 bytes").arg(decodeText(pic.mime, CpLatin1)).arg(pic.data.size()));
     }

@@ -149,23 +149,22 @@ void dumpHeading(QString& text, const QString& folder, const QString& file)
     text = QStringLiteral("[Folder] %1\r\n[File] %2\r\n\r\n").arg(folder, file);
 }
 
-void dumpId3v2(QString& text, const TagHeader& header, QByteArrayView body)
+void dumpId3v2(QString& text, const TagHeader& header, const QByteArray& body)
 {
     const int size = int(body.size());
     text += QString::asprintf("[ID3v2.%d.%d] tagSize=10+%d=%d bytes, flag=%02X\r\n", header.version,
                               header.revision, size, size + 10, header.flags);
     text += QStringLiteral("  pad ID    size flag en data\r\n");
     const bool version2 = header.version == 2;
-    Id3FrameWalker walker(header.version, body);
+    Id3FrameWalker walker(header, body);
     Id3Frame frame;
     while (walker.next(frame)) {
         const QString id = latin1UpToNul(frame.id);
         QString line = QString::asprintf("%5d ", int(frame.paddingBefore)) + id.leftJustified(4) +
                        QString::asprintf(" %5d %04X ", int(frame.data.size()), frame.flags);
-        ByteReader in(frame.data);
-        if (hasDataLengthIndicator(header.version, frame.flags))
-            in.skip(4);
-        const QByteArrayView data = in.take(in.remaining());
+        // The stored size is shown, the decoded content is listed.
+        const TagValue content = id3FrameContent(header.version, valueIn(walker.bytes(), frame.data, frame.flags));
+        const QByteArrayView data = content.bytes();
         if (id.startsWith(u'T'))
             appendTextFrame(line, data);
         else if (id == QStringLiteral("COMM") || id == QStringLiteral("COM"))

@@ -15,8 +15,9 @@ namespace vn {
 
 // Clears text and writes the folder and file lines.
 void dumpHeading(QString& text, const QString& folder, const QString& file);
-// Appends the frame listing of a tag body.
-void dumpId3v2(QString& text, const TagHeader& header, QByteArrayView body);
+// Appends the frame listing of a tag body (the bytes after the 10-byte header): stored frame sizes,
+// decoded contents.
+void dumpId3v2(QString& text, const TagHeader& header, const QByteArray& body);
 // Appends the stream summary and the ID3v1 block.
 void dumpMpeg(QString& text, const MpegFrameHeader& header, const MpegStreamInfo& info);
 

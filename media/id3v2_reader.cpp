@@ -16,18 +16,6 @@ namespace {
 
 constexpr uint32_t Id3HeaderSize = 10;
 
-void repoint(TagRecord& record, const FileTags& from, FileTags& to)
-{
-    const auto* oldHeader = reinterpret_cast<const uint8_t*>(&from.mpegHeader);
-    const auto* oldInfo = reinterpret_cast<const uint8_t*>(&from.mpegInfo);
-    for (TagValue& v : record) {
-        if (v.data >= oldHeader && v.data < oldHeader + sizeof(MpegFrameHeader))
-            v.data = reinterpret_cast<const uint8_t*>(&to.mpegHeader) + (v.data - oldHeader);
-        else if (v.data >= oldInfo && v.data < oldInfo + sizeof(MpegStreamInfo))
-            v.data = reinterpret_cast<const uint8_t*>(&to.mpegInfo) + (v.data - oldInfo);
-    }
-}
-
 void clearFile(FileTags& file)
 {
     file.record = {};
@@ -106,30 +94,34 @@ QString decodeMarkedUtf16(QByteArrayView bytes, int maxUnits)
     return out;
 }
 
+const QByteArrayView UnsyncPair("\xFF\x00", 2);
+
+// Undoes unsynchronisation: every 0xFF 0x00 becomes 0xFF. A lone 0xFF (at the end, or before any
+// other byte) stays as it is.
+QByteArray resynchronised(QByteArrayView bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    qsizetype from = 0;
+    for (qsizetype at = bytes.indexOf(UnsyncPair); at >= 0; at = bytes.indexOf(UnsyncPair, from)) {
+        out.append(bytes.sliced(from, at + 1 - from));
+        from = at + 2;
+    }
+    out.append(bytes.sliced(from));
+    return out;
+}
+
+// Four characters of A-Z and 0-9: what a version 3 or 4 tag has where a frame begins. Such bytes
+// read as an extended header size would far exceed any tag, so a tag flagged for an extended
+// header that begins with them has none (some writers set the flag alone).
+bool looksLikeFrameId(QByteArrayView bytes)
+{
+    if (bytes.size() != 4)
+        return false;
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
 } // namespace
-
-FileTags::FileTags(FileTags&& other) noexcept
-{
-    *this = std::move(other);
-}
-
-FileTags& FileTags::operator=(FileTags&& other) noexcept
-{
-    if (this == &other)
-        return *this;
-    record = other.record;
-    header = other.header;
-    tagBuffer = std::move(other.tagBuffer); // the heap block, and the pointers into it, stay
-    audioOffset = other.audioOffset;
-    audioSize = other.audioSize;
-    audioLoaded = other.audioLoaded;
-    audioAnalysed = other.audioAnalysed;
-    mpegHeader = other.mpegHeader;
-    mpegInfo = other.mpegInfo;
-    repoint(record, other, *this);
-    other.record = {};
-    return *this;
-}
 
 int id3HeaderCode(QByteArrayView header, uint64_t fileLength, TagHeader& tagHeader, uint32_t& tagSize)
 {
@@ -149,10 +141,42 @@ int id3HeaderCode(QByteArrayView header, uint64_t fileLength, TagHeader& tagHead
     return ReadTagsOk;
 }
 
-Id3FrameWalker::Id3FrameWalker(uint8_t version, QByteArrayView body) : in_(body), version_(version)
+Id3FrameWalker::Id3FrameWalker(const TagHeader& header, const QByteArray& body)
+    : bytes_(body), version_(header.version)
 {
-    if (version_ < 2 || version_ > 4)
-        in_.seek(in_.size()); // an unknown layout: nothing can be walked
+    const bool unsynchronised = header.flags & Id3TagUnsynchronised;
+    const bool extended = header.flags & Id3TagExtendedHeader;
+    if (version_ < 2 || version_ > 4 || (version_ == 2 && extended)) {
+        // An unknown layout, or a compressed tag (of which version 2 never defined the scheme).
+        bytes_ = QByteArray();
+        return;
+    }
+    if (version_ < 4 && unsynchronised && bytes_.contains(UnsyncPair))
+        bytes_ = resynchronised(bytes_);
+    in_ = ByteReader(bytes_);
+    if (version_ >= 3 && extended && !looksLikeFrameId(in_.viewAt(0, 4))) {
+        // Version 3 counts the extended header without its size field, version 4 with it.
+        const uint64_t size = version_ == 3 ? 4 + uint64_t(in_.be32At(0)) : ByteReader(in_.viewAt(0, 4)).syncSafe32();
+        if (size < 6 || !in_.seek(size_t(size))) {
+            in_.seek(in_.size());
+            return;
+        }
+    }
+    if (version_ == 4 && unsynchronised) {
+        // Each frame's flag made explicit, in a copy of the bytes, so that a frame copied into a
+        // tag without the tag's flag still says it is unsynchronised.
+        QByteArray marked(bytes_.constData(), bytes_.size());
+        const size_t start = in_.pos();
+        Id3Frame frame;
+        while (next(frame)) {
+            const qsizetype formatFlags = frame.data.data() - bytes_.constData() - 1;
+            marked[formatFlags] = char(uint8_t(marked[formatFlags]) | Id3FrameUnsynchronised);
+        }
+        bytes_ = marked;
+        in_ = ByteReader(bytes_);
+        in_.seek(start);
+        padding_ = 0;
+    }
 }
 
 bool Id3FrameWalker::next(Id3Frame& frame)
@@ -188,17 +212,28 @@ bool Id3FrameWalker::next(Id3Frame& frame)
     return false;
 }
 
-void fillId3Record(uint8_t version, QByteArrayView body, TagRecord& record)
+void fillId3Record(const TagHeader& header, const QByteArray& body, TagRecord& record)
 {
-    Id3FrameWalker walker(version, body);
+    Id3FrameWalker walker(header, body);
     Id3Frame frame;
     while (walker.next(frame)) {
-        const int row = rowOfFrame(frame.id, version == 2);
-        if (row < 0)
-            continue;
-        record[size_t(row)] = {uint32_t(frame.data.size()), reinterpret_cast<const uint8_t*>(frame.data.data()),
-                               frame.flags, 0};
+        const int row = rowOfFrame(frame.id, header.version == 2);
+        if (row >= 0)
+            record[size_t(row)] = valueIn(walker.bytes(), frame.data, frame.flags);
     }
+}
+
+TagValue id3FrameContent(uint8_t version, const TagValue& frame)
+{
+    if (version != 4 || !(frame.flags & (Id3FrameDataLength | Id3FrameUnsynchronised)))
+        return frame;
+    ByteReader in(frame.bytes());
+    if ((frame.flags & Id3FrameDataLength) && !in.skip(4))
+        return TagValue{};
+    const QByteArrayView content = in.take(in.remaining());
+    if (!(frame.flags & Id3FrameUnsynchronised) || !content.contains(UnsyncPair))
+        return valueIn(frame.buffer, content, frame.flags);
+    return ownValue(resynchronised(content), frame.flags);
 }
 
 int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
@@ -232,7 +267,7 @@ int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer
         clearFile(file); // the file shrank under us
         return ReadTagsTagPastEnd;
     }
-    fillId3Record(tagHeader.version, QByteArrayView(file.tagBuffer), file.record);
+    fillId3Record(tagHeader, file.tagBuffer, file.record);
 
     file.audioOffset = Id3HeaderSize + tagSize;
     file.audioSize = uint32_t(length) - file.audioOffset;
@@ -270,7 +305,7 @@ bool readId3TagOnly(const QString& path, FileTags& file)
     if (file.tagBuffer.size() != qsizetype(tagSize))
         return false;
     file.header = header;
-    fillId3Record(header.version, QByteArrayView(file.tagBuffer), file.record);
+    fillId3Record(header, file.tagBuffer, file.record);
     file.audioOffset = 10 + tagSize;
     file.audioSize = uint32_t(uint64_t(f.size()) - file.audioOffset);
     return true;

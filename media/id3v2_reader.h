@@ -22,25 +22,19 @@ enum ReadTagsCode : int {
     ReadTagsNoMemory = 5,     // no memory for the tag body
 };
 
-// Everything the side's list keeps per file. The record points into tagBuffer (rows 0 to 14) and,
-// once the audio has been analysed, at mpegHeader and mpegInfo (rows 15 to 20); moving the whole
-// keeps those pointers right, copying is not offered.
+// Everything the side's list keeps per file. The record's values share tagBuffer (rows 0 to 14,
+// or a decoded copy of it) and carry the numbers of rows 15 to 20 themselves, so a FileTags copies
+// and moves like any value.
 struct FileTags {
     TagRecord record{};
     TagHeader header{};
-    QByteArray tagBuffer;      // MP3: the tag body after the 10-byte header
+    QByteArray tagBuffer;      // MP3: the tag body after the 10-byte header, as stored
     uint32_t audioOffset = 0;  // MP3: 10 + tag size
     uint32_t audioSize = 0;    // MP3: file length - audio offset; less 128 once an ID3v1 block is split off
     bool audioLoaded = false;  // the audio data stands in the shared buffer
     bool audioAnalysed = false; // analyseFileAudio has run (it lowers audioSize, so only once)
     MpegFrameHeader mpegHeader{};
     MpegStreamInfo mpegInfo{};
-
-    FileTags() = default;
-    FileTags(const FileTags&) = delete;
-    FileTags& operator=(const FileTags&) = delete;
-    FileTags(FileTags&& other) noexcept;
-    FileTags& operator=(FileTags&& other) noexcept;
 };
 
 // Reads an MP3 file: the ID3v2 tag into the record and the audio data into audioBuffer, the buffer
@@ -59,35 +53,53 @@ bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer);
 // The steps of readFileTags on bytes already in memory. id3HeaderCode checks the 10-byte header
 // against the file's length and gives code 0, 2, 3 or 4 (the TagHeader and tag size are set on 0).
 int id3HeaderCode(QByteArrayView header, uint64_t fileLength, TagHeader& tagHeader, uint32_t& tagSize);
-// Walks a tag body and points rows 0 to 14 into it; a later frame for a row replaces an earlier one.
-void fillId3Record(uint8_t version, QByteArrayView body, TagRecord& record);
+// Walks a tag body (the bytes after the 10-byte header) and sets rows 0 to 14 from its frames; a
+// later frame for a row replaces an earlier one. The values share body, or the decoded copy the
+// walk made of it.
+void fillId3Record(const TagHeader& header, const QByteArray& body, TagRecord& record);
+
+// ID3v2 header flags: the whole tag is unsynchronised (in version 4: every frame is), and an
+// extended header comes first (in version 2 the second flag means a compressed tag).
+inline constexpr uint8_t Id3TagUnsynchronised = 0x80;
+inline constexpr uint8_t Id3TagExtendedHeader = 0x40;
+// Version 4 frame format flags: the frame is unsynchronised, a data length indicator leads it.
+inline constexpr uint16_t Id3FrameUnsynchronised = 0x0002;
+inline constexpr uint16_t Id3FrameDataLength = 0x0001;
 
 // One frame of a tag body.
 struct Id3Frame {
-    QByteArrayView id;      // 3 characters in version 2, else 4
-    QByteArrayView data;    // the frame body (after the frame header)
+    QByteArrayView id;      // 3 characters in version 2, else 4; within the walker's bytes()
+    QByteArrayView data;    // the frame body as stored after the frame header; within bytes()
     uint16_t flags = 0;     // status byte high, format byte low; 0 in version 2
     uint32_t paddingBefore = 0; // zero bytes skipped since the previous frame
 };
 
-// The frame walk of a tag body. Zero bytes between frames are padding. It ends at the body's end,
-// at once for a major version other than 2, 3 or 4, and at a frame header or frame that would run
-// past the body.
+// The frame walk of a tag body. What it walks, bytes(), is the body made plain: de-unsynchronised
+// when the whole tag was (versions 2 and 3), and in version 4 under the tag's unsynchronisation
+// flag with each frame's own unsynchronisation flag set, so that every frame says how it is
+// stored. An extended header is skipped. Zero bytes between frames are padding. The walk ends at
+// the end, at once for a major version other than 2, 3 or 4, for a compressed version 2 tag and
+// for an extended header claiming more than the tag, and at a frame header or frame that would
+// run past the end.
 class Id3FrameWalker {
 public:
-    Id3FrameWalker(uint8_t version, QByteArrayView body);
+    Id3FrameWalker(const TagHeader& header, const QByteArray& body);
     bool next(Id3Frame& frame);
     // Zero bytes after the last frame returned.
     uint32_t trailingPadding() const { return padding_; }
+    const QByteArray& bytes() const { return bytes_; }
 
 private:
+    QByteArray bytes_;
     ByteReader in_;
     uint8_t version_;
     uint32_t padding_ = 0;
 };
 
-// Frame size of version 4 with the data-length indicator: the value starts 4 bytes later.
-inline bool hasDataLengthIndicator(uint8_t version, uint16_t flags) { return version == 4 && (flags & 1); }
+// A frame's content: its body after the data length indicator, with the frame's own
+// unsynchronisation undone (version 4). It shares frame's buffer when nothing had to change.
+// Empty when a data length indicator is announced but missing.
+TagValue id3FrameContent(uint8_t version, const TagValue& frame);
 
 inline constexpr int Id3TextMaxUnits = 511;
 

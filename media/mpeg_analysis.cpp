@@ -193,14 +193,12 @@ void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeade
         info.avgBitRate = uint32_t(2 * bitRateSum / info.frameCount - bitRateSum / info.frameCount);
     }
 
-    const auto* headerBytes = reinterpret_cast<const uint8_t*>(&header);
-    const auto* infoBytes = reinterpret_cast<const uint8_t*>(&info);
-    record[RowCodec] = {MpegFrameHeaderSize, headerBytes, 0, 0};
-    record[RowBitsPerSample] = {16, infoBytes, 0, 0};
-    record[RowBitrate] = {MpegStreamInfoSize, infoBytes, 0, 0};
-    record[RowSampleRate] = {header.sampleRate, infoBytes, 0, 0};
-    record[RowDuration] = {info.sampleCount, infoBytes, 0, 0};
-    record[RowDataSize] = {info.dataSize, infoBytes, 0, 0};
+    record[RowCodec] = ownValue(QByteArray(reinterpret_cast<const char*>(header.raw.data()), qsizetype(header.raw.size())));
+    record[RowBitsPerSample] = numberValue(16);
+    record[RowBitrate] = numberValue(info.avgBitRate * 1000, info.maxBitRate * 1000);
+    record[RowSampleRate] = numberValue(header.sampleRate);
+    record[RowDuration] = numberValue(info.sampleCount);
+    record[RowDataSize] = numberValue(info.dataSize);
 }
 
 uint64_t durationTenths(uint64_t sampleCount, uint32_t sampleRate)

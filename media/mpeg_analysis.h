@@ -22,8 +22,6 @@ struct MpegFrameHeader {
     uint32_t samplesPerFrame = 0;
     uint32_t frameLength = 0;     // bytes, padding included
 };
-inline constexpr uint32_t MpegFrameHeaderSize = 24;
-static_assert(sizeof(MpegFrameHeader) == MpegFrameHeaderSize);
 
 inline constexpr uint32_t Id3v1Size = 128;
 
@@ -43,10 +41,7 @@ struct MpegStreamInfo {
     uint16_t encoderPadding = 0;
     std::array<char, 10> encoder{};          // LAME tag version text, NUL-terminated
     std::array<uint8_t, Id3v1Size> id3v1{};  // all zero when the file has none
-    std::array<uint8_t, 6> reserved{};       // keeps the record at the size its row announces
 };
-inline constexpr uint32_t MpegStreamInfoSize = 192;
-static_assert(sizeof(MpegStreamInfo) == MpegStreamInfoSize);
 
 // Codes of parseFrameHeader: 0 for a valid header, else the first check that failed.
 enum FrameHeaderCode : int {
@@ -67,8 +62,9 @@ enum FrameHeaderCode : int {
 int parseFrameHeader(QByteArrayView bytes, MpegFrameHeader& header);
 
 // Walks the audio data (the first audioSize bytes of audio), splitting off a trailing ID3v1 block
-// (audioSize is lowered by 128 then), and fills both records and rows 15 to 20 of the record,
-// which then point at header and info. Does nothing when audioSize is 0.
+// (audioSize is lowered by 128 then), and fills both records and rows 15 to 20 of the record: the
+// first frame header's 4 bytes, then bits per sample, bit rate (bit/s, average and maximum),
+// sample rate, samples and data size as numbers. Does nothing when audioSize is 0.
 void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeader& header, MpegStreamInfo& info,
                        TagRecord& record);
 

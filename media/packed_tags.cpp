@@ -23,7 +23,7 @@ QByteArray packTags(const PackedTexts& texts, QByteArrayView picture)
     return block;
 }
 
-bool unpackTags(QByteArrayView block, TagRecord& record)
+bool unpackTags(const QByteArray& block, TagRecord& record)
 {
     ByteReader in(block);
     for (int row = 0; row < TagRowCount; ++row) {
@@ -37,9 +37,7 @@ bool unpackTags(QByteArrayView block, TagRecord& record)
             if (!in.ok() || !in.skip(length))
                 return false;
         }
-        TagValue& v = record[size_t(row)];
-        v.size = uint32_t(text.size());
-        v.data = reinterpret_cast<const uint8_t*>(text.data());
+        record[size_t(row)] = valueIn(block, text);
     }
     return in.ok();
 }

@@ -15,8 +15,8 @@ using PackedTexts = std::array<QByteArray, TagRowCount>;
 
 QByteArray packTags(const PackedTexts& texts, QByteArrayView picture);
 
-// Points the record into the block, which must outlive it. Returns false when the block ends
-// before all 21 rows were found; the rows found so far are set, the rest left empty.
-bool unpackTags(QByteArrayView block, TagRecord& record);
+// Sets the record's values as parts of the block, which they share. Returns false when the block
+// ends before all 21 rows were found; the rows found so far are set, the rest left empty.
+bool unpackTags(const QByteArray& block, TagRecord& record);
 
 } // namespace vn

@@ -4,25 +4,40 @@
 
 #include "media/tag_field.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <array>
 #include <cstdint>
 
 namespace vn {
 
-// One value. data is not owned: it points into the file's tag buffer, a reader's buffer or a
-// PackedTags block, which must outlive the record. Rows 15 to 20 may carry numbers in size (and,
-// for MP4's maximum bit rate, in number) instead of bytes.
+// One value. Its bytes lie at offset in buffer, an implicitly shared copy of the block its reader
+// read (the tag body, a container's atoms, a PackedTags block): the value keeps that block alive,
+// so records copy, move and outlive their reader freely, and a later change to the reader's copy
+// detaches it without touching the value. Rows 15 to 20 may carry numbers in size (and, for the
+// maximum bit rate, in number) with no buffer.
 struct TagValue {
+    QByteArray buffer;
+    uint32_t offset = 0;
     uint32_t size = 0;
-    const uint8_t* data = nullptr;
     // ID3v2.3/2.4 frame flags: status byte in the high half, format byte in the low half.
     uint16_t flags = 0;
-    // A second number where the record keeps one beside size (MP4 row 17: maximum bit rate).
+    // A second number where the record keeps one beside size (row 17: maximum bit rate).
     uint32_t number = 0;
 
-    bool present() const { return size != 0 && data != nullptr; }
+    bool present() const { return size != 0 && !buffer.isNull(); }
+    // The value's bytes; empty for a number, and for an offset and size that do not fit the buffer.
+    QByteArrayView bytes() const;
 };
+
+// The value of the bytes part, which should be a view into buffer (it then shares buffer); a part
+// lying elsewhere is copied, so a value never refers to bytes it does not hold.
+TagValue valueIn(const QByteArray& buffer, QByteArrayView part, uint16_t flags = 0);
+// A value of bytes of its own.
+TagValue ownValue(QByteArray bytes, uint16_t flags = 0);
+// A row carrying numbers rather than bytes.
+TagValue numberValue(uint32_t size, uint32_t number = 0);
 
 using TagRecord = std::array<TagValue, TagRowCount>;
 

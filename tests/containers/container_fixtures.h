@@ -66,7 +66,7 @@ inline QByteArray audioMd5(const QString& path)
 
 inline QByteArray bytesOf(const TagValue& v)
 {
-    return QByteArray(reinterpret_cast<const char*>(v.data), qsizetype(v.size));
+    return v.bytes().toByteArray();
 }
 
 // The display text of one row, by the kind the reader gave the record; for the picture row the
@@ -77,7 +77,7 @@ inline QString rowText(const ContainerTags& t, int row, QByteArray* picture = nu
     PictureRef ref;
     fieldToText(out, 1024, t.record, row, t.header.version, &ref);
     if (picture)
-        *picture = QByteArray(reinterpret_cast<const char*>(ref.data), qsizetype(ref.size));
+        *picture = ref.bytes().toByteArray();
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace vn;
 using namespace vn::test;
@@ -117,6 +118,15 @@ TEST(FlacReader, CraftedBlocks)
     EXPECT_EQ(t.record[RowDuration].size, 44100u);
     EXPECT_EQ(t.audioSize, 10);
     EXPECT_TRUE(dump.contains(" Comment-00:'ALBUM'\r\n"));
+    // The record holds its values itself: a copy outlives the original, and rewriting a buffer
+    // changes no record.
+    auto original = std::make_unique<ContainerTags>(t);
+    const ContainerTags copy = *original;
+    original->buffer.fill('x');
+    original.reset();
+    t.buffer.fill('y');
+    EXPECT_EQ(rowText(copy, RowAlbum), QStringLiteral("Kept"));
+    EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Kept"));
 
     // A block running past the file: read as far as it goes, no audio after it.
     file = "fLaC" + block(0, streamInfo) + block(0x84, comments({"TITLE=abc"}));

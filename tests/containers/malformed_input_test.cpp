@@ -51,8 +51,8 @@ void showAll(const ContainerTags& t)
     PictureRef picture;
     for (int row = 0; row < TagFieldRowCount; ++row) {
         fieldToText(out, 256, t.record, row, t.header.version, &picture);
-        if (picture.data && picture.size)
-            (void)picture.data[picture.size - 1];
+        if (!picture.bytes().isEmpty())
+            (void)picture.bytes().back();
     }
 }
 

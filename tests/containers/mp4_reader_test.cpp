@@ -119,15 +119,14 @@ TEST_F(Mp4ReaderTest, GenreNumberAndLastMoov)
     EXPECT_EQ(rowText(readBytes(bytes), RowGenre), QStringLiteral("Jazz"));
 
     // A second moov with another title at the end of the file: the last one wins, and every value
-    // points into the reader's own buffer, none into the first moov.
+    // is a part of the reader's own buffer, none of the first moov.
     const qsizetype moov = bytes.indexOf("moov") - 4;
     QByteArray second = bytes.mid(moov, qFromBigEndian<uint32_t>(bytes.constData() + moov));
     second.replace("First", "Later");
     const ContainerTags t = readBytes(bytes + second);
     expectRows(t, {{RowTitle, "Later"}, {RowGenre, "Jazz"}});
-    const auto* begin = reinterpret_cast<const uint8_t*>(t.buffer.constData());
     for (const TagValue& v : t.record)
-        EXPECT_TRUE(!v.present() || (v.data >= begin && v.data + v.size <= begin + t.buffer.size()));
+        EXPECT_TRUE(!v.present() || v.buffer.constData() == t.buffer.constData());
 }
 
 TEST(Mp4Reader, OddSizesShortPayloadsAndMissingFiles)

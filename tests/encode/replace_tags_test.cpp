@@ -1,7 +1,12 @@
 // Replace Tags: the padding rule, the pairs, the bytes of the new files, the pre-check, and the files
 // it never touches.
 #include "encode/encode_fixtures.h"
+#include "encode/move_files.h"
 #include "encode/replace_tags.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace vn::test {
 namespace {
@@ -75,7 +80,10 @@ TEST_F(ReplaceTest, TakesEachRowFromItsSideInRowOrder)
             bFrames += rowFrame(v, row, "b" + QByteArray::number(row));
         for (int row = 0; row < TagFieldRowCount; ++row) {
             const bool fromB = row == RowEncodedBy || row == RowEncoderSettings || row == RowLength || row == RowCdIdentifier;
-            expected += rowFrame(v, row, (fromB ? "b" : "a") + QByteArray::number(row));
+            QByteArray frame = rowFrame(v, row, (fromB ? "b" : "a") + QByteArray::number(row));
+            if (v == 4 && !fromB)
+                frame[9] = '\x02'; // A's tag-wide unsynchronisation, now said by each of its frames
+            expected += frame;
         }
         writeMp3(a + "/" + sub, QStringLiteral("1.mp3"), v, aFrames, cbrFrames(1), v == 4 ? 0xB0 : 0);
         writeMp3(a + "/" + sub, QStringLiteral("2.mp3"), v, rowFrame(v, RowTitle, "no picture"), cbrFrames(1));
@@ -88,8 +96,9 @@ TEST_F(ReplaceTest, TakesEachRowFromItsSideInRowOrder)
         EXPECT_EQ(replace(), 2);
         ASSERT_EQ(outcome.writeCode, WriteOk);
         const Mp3Parts made = splitMp3(readFile(temp(QStringLiteral("1.mp3"))));
-        // A's version and revision; A's 2.4 flags less the extended-header and footer bits.
-        EXPECT_EQ(made.header.mid(3, 3), QByteArray(1, char(v)) + '\0' + (v == 4 ? '\xA0' : '\0'));
+        // A's version and revision; A's 2.4 flags less the unsynchronisation, extended-header and
+        // footer bits.
+        EXPECT_EQ(made.header.mid(3, 3), QByteArray(1, char(v)) + '\0' + (v == 4 ? '\x20' : '\0'));
         EXPECT_EQ(made.body.left(expected.size()), expected) << int(v);
         EXPECT_EQ(made.body.mid(expected.size()), QByteArray(made.body.size() - expected.size(), '\0'));
         EXPECT_EQ((10 + made.body.size()) % 1024, 0);
@@ -143,6 +152,115 @@ TEST_F(ReplaceTest, StopsAtATakenNameOrAChangedBAndLeavesEveryFileAlone)
     compare();
     replace();
     EXPECT_EQ(outcome.writeCode, WriteCannotCreate);
+}
+
+// mutagen's reading of a file: each frame (pictures and CD identifiers by their bytes) and the
+// header's unsynchronisation and extended-header flags.
+constexpr char MutagenFrames[] = R"(
+t = ID3(sys.argv[1], translate=False, load_v1=False)
+out = {f.FrameID: f.data.hex() if f.FrameID in ('APIC', 'PIC', 'MCDI', 'MCI') else str(f) for f in t.values()}
+out['flags'] = [bool(t.f_unsynch), bool(t.f_extended)]
+print(json.dumps(out))
+)";
+
+QJsonObject mutagenFrames(const QString& path)
+{
+    const ProcessResult r = runPython(mutagenPrelude() + QString::fromLatin1(MutagenFrames), {path});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    return QJsonDocument::fromJson(r.out).object();
+}
+
+TEST_F(ReplaceTest, AnUnsynchronisedOrExtendedATagGivesAPlainTagWithTheSameValues)
+{
+    // A's values hold bytes unsynchronisation changes (UTF-16 marks, ÿ, JPEG markers); B's CD
+    // identifier holds 0xFF 0x00, which a tag-wide flag left on the new tag would wrongly undo.
+    const QByteArray jpeg = QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF\xFF\0\xFF\xFF", 14) + QByteArray(30, 'j') + "\xFF";
+    const QByteArray nul(1, '\0');
+    struct Frame {
+        const char* id4;
+        const char* id3;
+        QByteArray data;
+    };
+    const std::vector<Frame> aFrames = {
+        {"TIT2", "TT2", QByteArray("\x01\xFF\xFET\0\xEF\0t\0l\0e\0 \0\xFF\0\0\0", 19)},
+        {"TPE1", "TP1", QByteArray("\0\xDCn\xEF \xFF\xFF", 7)},
+        {"COMM", "COM", QByteArray("\0eng", 4) + "d" + nul + "note \xFF"},
+        {"TENC", "TEN", nul + "A encoder"},
+        {"APIC", "PIC", nul + "image/jpeg" + nul + "\x03" "cover" + nul + jpeg},
+    };
+    const std::vector<Frame> bFrames = {
+        {"TIT2", "TT2", nul + "B title"}, {"TENC", "TEN", nul + "B encoder"}, {"TSSE", "TSS", nul + "LAME -V 2"},
+        {"TLEN", "TLE", nul + "1234"}, {"MCDI", "MCI", QByteArray("\0\x12\xFF\0\x10\x01", 6)},
+    };
+    auto frame = [](uint8_t v, const Frame& f, const QByteArray& data, uint16_t flags = 0) {
+        QByteArray d = data;
+        if (v == 2 && QByteArrayView(f.id4) == "APIC")
+            d.replace(1, 11, "JPG");
+        return id3Frame(v, v == 2 ? f.id3 : f.id4, d, flags);
+    };
+    auto be32 = [](uint32_t n) { return QByteArray::fromHex(QByteArray::number(n, 16).rightJustified(8, '0')); };
+
+    for (uint8_t v : {uint8_t(2), uint8_t(3), uint8_t(4)}) {
+        SCOPED_TRACE(int(v));
+        const QString sub = QString::number(v);
+        for (const QString& f : {a, b, dir.filePath(QStringLiteral("temp"))})
+            QDir(f).mkdir(sub);
+        QByteArray aTag;
+        if (v == 4) {
+            // Tag-wide unsynchronisation, each frame unsynchronised without its own flag but the
+            // last, which has it with a data length indicator; an extended header first.
+            QByteArray body = QByteArray("\0\0\0\x06\x01\0", 6);
+            for (size_t i = 0; i < aFrames.size(); ++i) {
+                const QByteArray stored = unsynchronise(aFrames[i].data);
+                const bool last = i + 1 == aFrames.size();
+                body += last ? frame(4, aFrames[i], QByteArray("\0\0\0", 3) + char(aFrames[i].data.size() - 10) + stored, 0x0003)
+                             : frame(4, aFrames[i], stored);
+            }
+            aTag = id3Tag(4, body + QByteArray(20, '\0'), 0, 0xC0);
+        } else {
+            QByteArray plain;
+            for (const Frame& f : aFrames)
+                plain += frame(v, f, f.data);
+            // Version 3: an extended header with a CRC, inside the unsynchronised data.
+            if (v == 3)
+                plain = be32(10) + QByteArray("\x80\0", 2) + be32(20) + QByteArray("\x12\x34\x56\x78", 4) + plain;
+            aTag = id3Tag(v, unsynchronise(plain + QByteArray(20, '\0')), 0, v == 3 ? 0xC0 : 0x80);
+        }
+        QByteArray bBody;
+        for (const Frame& f : bFrames)
+            bBody += frame(v, f, f.data);
+        // (mutagen reads past a tag with an extended header; zeros there keep it from misreading A.)
+        ASSERT_TRUE(writeFile(QDir(a + "/" + sub).filePath("1.mp3"), aTag + QByteArray(16, '\0') + cbrFrames(1)));
+        writeMp3(b + "/" + sub, QStringLiteral("1.mp3"), v, bBody, cbrFrames(3));
+        state.folderA = a + "/" + sub;
+        state.folderB = b + "/" + sub;
+        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0), 0);
+        settings.Path_Temp = dir.filePath("temp/" + sub);
+        ASSERT_EQ(replace(), 1);
+        ASSERT_EQ(outcome.writeCode, WriteOk);
+
+        const QString made = temp(QStringLiteral("1.mp3"));
+        EXPECT_EQ(uint8_t(readFile(made)[5]) & 0xC0, 0);
+        const QJsonObject fromA = mutagenFrames(QDir(state.folderA).filePath("1.mp3"));
+        const QJsonObject fromB = mutagenFrames(QDir(state.folderB).filePath("1.mp3"));
+        const QJsonObject out = mutagenFrames(made);
+        EXPECT_EQ(out.value("flags").toArray(), QJsonArray({false, false}));
+        // (mutagen names version 2 frames by their later identifiers.)
+        for (const Frame& f : aFrames) {
+            const QString id = QLatin1String(f.id4);
+            const QJsonValue expected = (id == u"TENC" ? fromB : fromA).value(id);
+            EXPECT_FALSE(expected.toString().isEmpty()) << f.id4;
+            EXPECT_EQ(out.value(id), expected) << f.id4;
+        }
+        for (const Frame& f : bFrames) {
+            if (QByteArrayView(f.id4) != "TIT2") {
+                EXPECT_FALSE(fromB.value(QLatin1String(f.id4)).toString().isEmpty()) << f.id4;
+                EXPECT_EQ(out.value(QLatin1String(f.id4)), fromB.value(QLatin1String(f.id4))) << f.id4;
+            }
+        }
+        // Move Files still knows the new file for A's.
+        EXPECT_TRUE(producedFromA(made, state.a.files[0]));
+    }
 }
 
 } // namespace

@@ -3,15 +3,18 @@
 
 #include "media/field_to_text.h"
 #include "containers/read_file_tags.h"
+#include "media/id3_dump.h"
 #include "media/id3v2_reader.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace vn {
@@ -151,15 +154,21 @@ TEST(Id3v2Reader, CodesForEveryFailureAndTheSharedAudioBuffer)
     EXPECT_TRUE(analyseFileAudio(file.f, file.audio));
     EXPECT_EQ(file.f.mpegInfo.frameCount, 5u); // the stale bytes after the audio are not walked
 
-    // Moving the file keeps the record pointing at its own records and tag bytes.
-    ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "moved")) + test::cbrFrames(2)), ReadTagsOk);
+    // A copy stands alone: its record keeps its bytes once the original is gone, and a change to
+    // the copy's tag buffer leaves the record as it was read.
+    ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "copied")) + test::cbrFrames(2)), ReadTagsOk);
     ASSERT_TRUE(analyseFileAudio(file.f, file.audio));
-    std::vector<FileTags> list;
-    list.push_back(std::move(file.f));
-    list.emplace_back();
-    EXPECT_EQ(rowText(list[0], RowTitle), "moved");
-    EXPECT_EQ(list[0].record[RowCodec].data, reinterpret_cast<const uint8_t*>(&list[0].mpegHeader));
-    EXPECT_EQ(list[0].record[RowBitrate].data, reinterpret_cast<const uint8_t*>(&list[0].mpegInfo));
+    auto original = std::make_unique<FileTags>(file.f);
+    file.f = FileTags{};
+    const FileTags copy = *original;
+    FileTags moved = std::move(*original);
+    original.reset();
+    moved.tagBuffer.fill('x');
+    for (const FileTags* f : {&copy, static_cast<const FileTags*>(&moved)}) {
+        EXPECT_EQ(rowText(*f, RowTitle), "copied");
+        EXPECT_EQ(f->record[RowSampleRate].size, 44100u);
+        EXPECT_EQ(f->record[RowDataSize].size, 2u * 417);
+    }
 }
 
 // What the tags of the cross-check below do not hold.
@@ -187,13 +196,13 @@ TEST(Id3FieldText, CommentsPicturesCdIdentifierDataLengthAndWidths)
     };
     for (const auto& [row, value, kind, flags, text, capacity] : cases) {
         TagRecord r{};
-        r[size_t(row)] = {uint32_t(value.size()), reinterpret_cast<const uint8_t*>(value.constData()), flags, 0};
+        r[size_t(row)] = ownValue(value, flags);
         QString out = QStringLiteral("stale");
         PictureRef pic;
         EXPECT_EQ(fieldToText(out, capacity, r, row, kind, &pic), int(qstrlen(text))) << value.toHex().constData();
         EXPECT_EQ(out, text) << value.toHex().constData();
         if (row == RowPicture) {
-            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(pic.data), pic.size), *text ? png : QByteArray());
+            EXPECT_EQ(pic.bytes(), *text ? png : QByteArray());
         }
     }
 }
@@ -277,6 +286,202 @@ TEST(Id3v2CrossCheck, TagsReadAsMutagenReadsThem)
         for (int row = 0; row < TagFieldRowCount; ++row)
             EXPECT_EQ(rowText(f, row), expected[row].toString()) << "row " << row;
     }
+}
+
+// Tags as collections hold them: an extended header before the frames, unsynchronisation over the
+// whole tag (versions 2.2 and 2.3) or frame by frame (2.4). Each file is made here byte by byte
+// from frames whose bytes unsynchronisation changes, and read as mutagen reads it.
+
+const char* const MutagenPicture = R"PY(
+pics = [f for f in ID3(sys.argv[1], translate=False).values() if f.FrameID in ("APIC", "PIC")]
+print(pics[-1].data.hex() if pics else "")
+)PY";
+
+struct PlainFrame {
+    const char* id4;
+    const char* id3;
+    QByteArray data;
+};
+
+// UTF-16 texts (their marks begin with 0xFF) holding ÿ (0xFF 0x00), Latin-1 ÿÿ and a ÿ at a text's
+// end, a picture of JPEG markers ending in 0xFF.
+std::vector<PlainFrame> framesWithFF()
+{
+    const QByteArray jpeg = QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF\xFF\0\xFF\xFF", 14) + QByteArray(40, 'j') + "\xFF";
+    return {
+        {"TIT2", "TT2", "\x01" + utf16(QStringLiteral("Tïtle ÿ")) + Nul2},
+        {"TPE1", "TP1", QByteArray("\0\xDCn\xEF \xFF\xFF", 7)},
+        {"TALB", "TAL", Nul + "Album \xFF"},
+        {"COMM", "COM", "\x01" "eng" + utf16("d") + Nul2 + utf16(QStringLiteral("note ÿ")) + Nul2},
+        {"TRCK", "TRK", Nul + "3/12"},
+        {"APIC", "PIC", Nul + "image/jpeg" + Nul + "\x03" + "cover" + Nul + jpeg},
+    };
+}
+
+QByteArray plainFrames(uint8_t version, const std::vector<PlainFrame>& frames)
+{
+    QByteArray body;
+    for (const PlainFrame& f : frames) {
+        QByteArray data = f.data;
+        if (version == 2 && QByteArrayView(f.id4) == "APIC")
+            data.replace(1, 11, "JPG"); // version 2 names the image format in 3 characters
+        body += id3Frame(version, version == 2 ? f.id3 : f.id4, data);
+    }
+    return body;
+}
+
+QByteArray be32(uint32_t v)
+{
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+QByteArray syncSafe(uint32_t v)
+{
+    return be32((v & 0x7F) | (v << 1 & 0x7F00) | (v << 2 & 0x7F0000) | (v << 3 & 0x7F000000));
+}
+
+// Rows 0 to 14 and the picture's bytes of the file, as this program and mutagen read them.
+void expectReadAsMutagen(const QString& path)
+{
+    SCOPED_TRACE(QFileInfo(path).fileName().toStdString());
+    FileTags f;
+    QByteArray audio;
+    ASSERT_EQ(readFileTags(path, f, audio), ReadTagsOk);
+    const test::ProcessResult r = test::runPython(test::mutagenPrelude() + MutagenExpected, {path});
+    const QJsonArray expected = QJsonDocument::fromJson(r.out).array();
+    ASSERT_EQ(expected.size(), TagFieldRowCount) << r.err.constData();
+    EXPECT_FALSE(expected[RowTitle].toString().isEmpty()); // both reading nothing would prove nothing
+    for (int row = 0; row < TagFieldRowCount; ++row)
+        EXPECT_EQ(rowText(f, row), expected[row].toString()) << "row " << row;
+    const test::ProcessResult p = test::runPython(test::mutagenPrelude() + MutagenPicture, {path});
+    ASSERT_EQ(p.exitCode, 0) << p.err.constData();
+    QString text;
+    PictureRef picture;
+    fieldToText(text, 1024, f.record, RowPicture, f.header.version, &picture);
+    EXPECT_EQ(picture.bytes().toByteArray().toHex(), p.out.trimmed());
+}
+
+TEST(Id3v2StoredForms, ExtendedHeadersAndWholeTagUnsynchronisationReadAsMutagenReadsThem)
+{
+    QTemporaryDir dir;
+    const QByteArray audio = test::cbrFrames(4);
+    const QByteArray padding(32, '\0');
+    const QByteArray v3 = plainFrames(3, framesWithFF()) + padding;
+    const QByteArray v2 = plainFrames(2, framesWithFF()) + padding;
+    ASSERT_NE(test::unsynchronise(v3).size(), v3.size()); // the flag really changes bytes here
+    const QByteArray crc("\x12\x34\x56\x78", 4);
+    const std::pair<const char*, QByteArray> files[] = {
+        {"v23_unsync.mp3", id3Tag(3, test::unsynchronise(v3), 0, 0x80)},
+        {"v23_ext.mp3", id3Tag(3, be32(6) + Nul2 + be32(32) + v3, 0, 0x40)},
+        // The extended header is part of the unsynchronised data.
+        {"v23_ext_crc_unsync.mp3", id3Tag(3, test::unsynchronise(be32(10) + "\x80" + Nul + be32(32) + crc + v3), 0, 0xC0)},
+        // The flag set with no extended header written: the frames follow the header.
+        {"v23_flag_only.mp3", id3Tag(3, v3, 0, 0x40)},
+        {"v24_ext.mp3", id3Tag(4, syncSafe(6) + "\x01" + Nul + plainFrames(4, framesWithFF()) + padding, 0, 0x40)},
+        {"v22_unsync.mp3", id3Tag(2, test::unsynchronise(v2), 0, 0x80)},
+    };
+    // mutagen reads the tag's size in bytes after an extended header, running past the tag: zeros
+    // after the tag keep those bytes from spoiling its undoing of the unsynchronisation.
+    const QByteArray gap(16, '\0');
+    for (const auto& [name, tag] : files) {
+        ASSERT_TRUE(test::writeFile(dir.filePath(name), tag + gap + audio));
+        expectReadAsMutagen(dir.filePath(name));
+    }
+}
+
+TEST(Id3v2StoredForms, VersionFourFramesUnsynchronisedOneByOneReadAsMutagenReadsThem)
+{
+    QTemporaryDir dir;
+    const QByteArray audio = test::cbrFrames(4);
+    // Each frame unsynchronised with its own flag, every other one behind a data length
+    // indicator; then the same bytes under the tag's flag instead, the frames' flags clear.
+    QByteArray own, tagWide;
+    int i = 0;
+    for (const PlainFrame& f : framesWithFF()) {
+        const QByteArray stored = test::unsynchronise(f.data);
+        const bool indicated = i++ % 2;
+        own += id3Frame(4, f.id4, (indicated ? syncSafe(uint32_t(f.data.size())) : QByteArray()) + stored,
+                        indicated ? 0x0003 : 0x0002);
+        tagWide += id3Frame(4, f.id4, stored);
+    }
+    ASSERT_TRUE(test::writeFile(dir.filePath("own.mp3"), id3Tag(4, own) + audio));
+    ASSERT_TRUE(test::writeFile(dir.filePath("tag_wide.mp3"), id3Tag(4, tagWide + QByteArray(20, '\0'), 0, 0x80) + audio));
+    expectReadAsMutagen(dir.filePath("own.mp3"));
+    expectReadAsMutagen(dir.filePath("tag_wide.mp3"));
+}
+
+TEST(Id3v2StoredForms, TheDumpShowsStoredSizesAndDecodedValues)
+{
+    const QByteArray title = "\x01" + utf16(QStringLiteral("ÿes")) + Nul2; // FF FE FF 00 65 00 73 00 00 00
+    const QByteArray stored = test::unsynchronise(title);
+    ASSERT_GT(stored.size(), title.size());
+    QString text;
+    dumpId3v2(text, TagHeader{4, 0, 0}, id3Frame(4, "TIT2", stored, 0x0002));
+    EXPECT_TRUE(text.contains(QStringLiteral("    0 TIT2    %1 0002 1 ÿes\r\n").arg(stored.size()))) << qPrintable(text);
+    // A whole unsynchronised tag: the frame's size field counts the decoded bytes.
+    text.clear();
+    dumpId3v2(text, TagHeader{3, 0, 0x80}, test::unsynchronise(id3Frame(3, "TIT2", title)));
+    EXPECT_TRUE(text.contains(QStringLiteral("    0 TIT2    %1 0000 1 ÿes\r\n").arg(title.size()))) << qPrintable(text);
+}
+
+// Everything the program does with a tag body, on a copy of exactly its size.
+void exerciseBody(const TagHeader& header, const QByteArray& bytes, TagRecord& record)
+{
+    const QByteArray body(bytes.constData(), bytes.size());
+    record = {};
+    fillId3Record(header, body, record);
+    QString text;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        PictureRef picture;
+        fieldToText(text, 256, record, row, header.version, &picture);
+        if (!picture.bytes().isEmpty())
+            (void)picture.bytes().back();
+    }
+    dumpId3v2(text, header, body);
+}
+
+TEST(Id3v2StoredForms, MalformedExtendedHeadersAndUnsynchronisedEndsReadCleanly)
+{
+    const auto none = [](const TagRecord& r) {
+        return std::none_of(r.begin(), r.end(), [](const TagValue& v) { return v.present(); });
+    };
+    const QByteArray frame3 = id3Frame(3, "TIT2", Nul + "t"), frame4 = id3Frame(4, "TIT2", Nul + "t");
+    TagRecord r;
+    // Extended header sizes past the tag, too small, or cut: nothing is walked.
+    exerciseBody({3, 0, 0x40}, be32(0x7FFFFFF0) + Nul2 + frame3, r);
+    EXPECT_TRUE(none(r));
+    exerciseBody({3, 0, 0x40}, be32(uint32_t(frame3.size()) + 7) + frame3, r);
+    EXPECT_TRUE(none(r));
+    exerciseBody({4, 0, 0x40}, syncSafe(0x0FFFFFFF) + "\x01" + Nul + frame4, r);
+    EXPECT_TRUE(none(r));
+    exerciseBody({4, 0, 0x40}, syncSafe(2) + frame4, r);
+    EXPECT_TRUE(none(r));
+    exerciseBody({3, 0, 0x40}, QByteArray("\0\0", 2), r);
+    EXPECT_TRUE(none(r));
+    // An extended header of exactly the tag: no frames, no read past it.
+    exerciseBody({4, 0, 0xC0}, syncSafe(6) + "\x01" + Nul, r);
+    EXPECT_TRUE(none(r));
+
+    // A 0xFF as the tag's or a frame's last byte stays a 0xFF.
+    exerciseBody({3, 0, 0x80}, id3Frame(3, "TIT2", Nul + "ab\xFF"), r);
+    EXPECT_EQ(rowText(FileTags{r, {3, 0, 0x80}, {}}, RowTitle), "abÿ");
+    exerciseBody({4, 0, 0}, id3Frame(4, "TIT2", Nul + "cd\xFF", 0x0002), r);
+    EXPECT_EQ(rowText(FileTags{r, {4, 0, 0}, {}}, RowTitle), "cdÿ");
+    exerciseBody({2, 0, 0x80}, id3Frame(2, "TT2", Nul + "\xFF"), r);
+    EXPECT_EQ(rowText(FileTags{r, {2, 0, 0x80}, {}}, RowTitle), "ÿ");
+    // A data length indicator cut short gives nothing, unsynchronised or not.
+    exerciseBody({4, 0, 0x80}, id3Frame(4, "TIT2", "\xFF\0\xFF", 0x0003), r);
+    EXPECT_EQ(rowText(FileTags{r, {4, 0, 0x80}, {}}, RowTitle), "");
+    // Version 2's second flag means a compressed tag, whose frames cannot be read.
+    exerciseBody({2, 0, 0x40}, id3Frame(2, "TT2", Nul + "x"), r);
+    EXPECT_TRUE(none(r));
+
+    // mutagen agrees on the tag ending in 0xFF.
+    QTemporaryDir dir;
+    ASSERT_TRUE(test::writeFile(dir.filePath("end.mp3"),
+                                id3Tag(3, id3Frame(3, "TIT2", Nul + "ab\xFF"), 0, 0x80) + test::cbrFrames(2)));
+    expectReadAsMutagen(dir.filePath("end.mp3"));
 }
 
 } // namespace

@@ -21,7 +21,7 @@ const QByteArray Nul(1, '\0');
 
 // A tag that holds every frame kind the reader and the dump decode, then audio with a Xing frame
 // and an ID3v1 block.
-QByteArray richFile(uint8_t version)
+QByteArray richFile(uint8_t version, uint8_t flags = 0)
 {
     const bool v2 = version == 2;
     auto frame = [&](const char* id4, const char* id3, const QByteArray& data, uint16_t flags = 0) {
@@ -38,7 +38,7 @@ QByteArray richFile(uint8_t version)
     QByteArray audio = test::cbrFrames(5);
     audio.replace(36, 4, "Info").replace(36 + 120, 9, "LAME3.100");
     audio[43] = 0x0F;
-    return test::id3Tag(version, body) + audio + test::id3v1Block("t", "a", "b", "2000", "c", 3, 12);
+    return test::id3Tag(version, body, 0, flags) + audio + test::id3v1Block("t", "a", "b", "2000", "c", 3, 12);
 }
 
 // Everything the program does with one MP3's bytes, held in memory.
@@ -53,13 +53,13 @@ int exercise(QByteArrayView bytes)
     const QByteArray body = bytes.sliced(10, tagSize).toByteArray();
     QByteArray audio = bytes.sliced(10 + tagSize).toByteArray();
     TagRecord record{};
-    fillId3Record(header.version, body, record);
+    fillId3Record(header, body, record);
     QString text, out;
     PictureRef pic;
     for (int row = 0; row < TagFieldRowCount; ++row) {
         fieldToText(out, 256, record, row, header.version, &pic);
         if (const TagValue& v = record[size_t(row)]; v.present())
-            decodeCdToc(QByteArrayView(v.data, v.size));
+            decodeCdToc(v.bytes());
     }
     dumpId3v2(text, header, body);
     uint32_t audioSize = uint32_t(audio.size());
@@ -118,13 +118,14 @@ TEST(Mp3Malformed, OversizeLengthsGarbageAndSeededMutationsNeverCrash)
         exercise(junk);
     }
 
-    // Seeded edits of the rich files, then a cut now and then.
-    const QByteArray files[] = {richFile(2), richFile(3), richFile(4)};
+    // Seeded edits of the rich files, then a cut now and then; also under the unsynchronisation and
+    // extended header flags, where an edit may make the frames' first bytes an extended header.
+    const QByteArray files[] = {richFile(2), richFile(3), richFile(4), richFile(2, 0x80), richFile(3, 0xC0), richFile(4, 0xC0)};
     rng = {20240611};
     int codes[8] = {};
     constexpr int Mutations = 10000;
     for (int i = 0; i < Mutations; ++i) {
-        QByteArray bytes = files[i % 3];
+        QByteArray bytes = files[i % 6];
         const int tagEnd = bytes.size() - 5 * 417 - 128;
         for (int edits = 1 + int(rng.below(6)); edits > 0; --edits) {
             // Mostly in the tag, where the lengths are; sometimes anywhere.

@@ -76,18 +76,17 @@ TEST(MpegFrameHeader, DecodesEveryVersionAndLayerAndRejectsByTheFirstFailedCheck
 TEST(MpegStream, PlainFramesSkipJunkSplitOffId3v1AndFillTheRecord)
 {
     // Whole frames give their samples; otherwise the duration follows from the rate, rounded. The
-    // rows of the record point at the records the caller keeps.
+    // stream rows of the record carry the first frame header and the stream's figures.
     EXPECT_EQ(Analysis(cbrFrames(10)).info.sampleCount, 10u * 1152);
     const Analysis a(cbrFrames(10) + QByteArray(100, '\x11'));
     EXPECT_EQ(a.info.frameCount, 10u);
     EXPECT_EQ(a.info.sampleCount, uint32_t((4270ull * 44100 + 8000) / 16000));
     EXPECT_EQ(bitRateText(a.info), "CBR 128");
     EXPECT_EQ(QByteArrayView(reinterpret_cast<const char*>(a.header.raw.data()), 4), be32(0xFFFB9064));
-    EXPECT_EQ(a.record[RowCodec].data, reinterpret_cast<const uint8_t*>(&a.header));
-    EXPECT_EQ(a.record[RowBitrate].data, reinterpret_cast<const uint8_t*>(&a.info));
-    EXPECT_EQ(std::tuple(a.record[RowBitsPerSample].size, a.record[RowSampleRate].size, a.record[RowDuration].size,
-                         a.record[RowDataSize].size),
-              std::tuple(16u, 44100u, a.info.sampleCount, 4270u));
+    EXPECT_EQ(a.record[RowCodec].bytes(), be32(0xFFFB9064));
+    EXPECT_EQ(std::tuple(a.record[RowBitsPerSample].size, a.record[RowBitrate].size, a.record[RowBitrate].number,
+                         a.record[RowSampleRate].size, a.record[RowDuration].size, a.record[RowDataSize].size),
+              std::tuple(16u, 128000u, 128000u, 44100u, a.info.sampleCount, 4270u));
 
     // Junk before and between frames, a false sync among it, is skipped and not counted.
     const Analysis j(QByteArray(33, '\x01') + cbrFrames(3) + QByteArray("\xFF\0\xFF\xFB\xF0\0\x12", 7) + cbrFrames(3));

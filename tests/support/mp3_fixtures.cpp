@@ -86,6 +86,18 @@ QByteArray id3Frame(uint8_t version, const QByteArray& id, const QByteArray& dat
     return f + data;
 }
 
+QByteArray unsynchronise(const QByteArray& plain)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        out += plain[i];
+        const bool last = i + 1 == plain.size();
+        if (uint8_t(plain[i]) == 0xFF && (last || plain[i + 1] == 0 || uint8_t(plain[i + 1]) >= 0xE0))
+            out += '\0';
+    }
+    return out;
+}
+
 QByteArray id3v1Block(const QByteArray& title, const QByteArray& artist, const QByteArray& album,
                       const QByteArray& year, const QByteArray& comment, int track, uint8_t genre)
 {

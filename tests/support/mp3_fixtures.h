@@ -18,6 +18,9 @@ bool lameEncode(const QString& wav, const QString& mp3, const QStringList& optio
 QByteArray id3Tag(uint8_t version, const QByteArray& body, uint8_t revision = 0, uint8_t flags = 0);
 // One frame: identifier, size (24-bit in version 2, 32-bit in 3, sync-safe in 4), flags, data.
 QByteArray id3Frame(uint8_t version, const QByteArray& id, const QByteArray& data, uint16_t flags = 0);
+// Unsynchronisation as a writer applies it: a 0x00 after every 0xFF that is followed by 0x00, by
+// a byte of 0xE0 or more, or by nothing.
+QByteArray unsynchronise(const QByteArray& plain);
 // An ID3v1 block.
 QByteArray id3v1Block(const QByteArray& title, const QByteArray& artist, const QByteArray& album,
                       const QByteArray& year, const QByteArray& comment, int track, uint8_t genre);
