@@ -1,5 +1,7 @@
 #include "util/misc_copy.h"
 
+#include "util/file_name.h"
+
 #include "util/safe_file.h"
 
 #include <QDir>
@@ -32,7 +34,7 @@ bool insideTree(const QString& root, const QString& canonical)
 bool sameFile(const QString& a, const QString& b)
 {
     struct stat sa, sb;
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+    return ::stat(pathBytes(a).constData(), &sa) == 0 && ::stat(pathBytes(b).constData(), &sb) == 0
            && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

@@ -234,7 +234,7 @@ TEST_F(ReplaceTest, AnUnsynchronisedOrExtendedATagGivesAPlainTagWithTheSameValue
         writeMp3(b + "/" + sub, QStringLiteral("1.mp3"), v, bBody, cbrFrames(3));
         state.folderA = a + "/" + sub;
         state.folderB = b + "/" + sub;
-        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0), 0);
+        ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0, silent), 0);
         settings.Path_Temp = dir.filePath("temp/" + sub);
         ASSERT_EQ(replace(), 1);
         ASSERT_EQ(outcome.writeCode, WriteOk);
