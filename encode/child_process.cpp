@@ -150,12 +150,15 @@ int runTool(const ToolCommand& command, const ToolRunOptions& options, QString* 
     auto collect = [&] {
         if (!capture)
             return;
-        for (QProcess::ProcessChannel channel : {QProcess::StandardOutput, QProcess::StandardError}) {
-            process.setReadChannel(channel);
-            const QByteArray bytes = process.readAll();
+        auto keep = [&](const QByteArray& bytes) {
             if (captured.size() < keepBytes)
                 captured += bytes.left(keepBytes - captured.size());
-        }
+        };
+        // Joined streams arrive on the standard output channel; a stream not captured has no channel.
+        if (options.captureFlags & CaptureStdout)
+            keep(process.readAllStandardOutput());
+        else
+            keep(process.readAllStandardError());
     };
     auto abortAsked = [&] {
         return (options.feedback && options.feedback->abortRequested()) || (options.cancel && options.cancel->load());
