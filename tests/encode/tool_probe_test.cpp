@@ -231,5 +231,41 @@ TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
     EXPECT_TRUE(quiet.messages.isEmpty());
 }
 
+TEST(EncodersCommand, PrintsEachEncoderWithItsVersionAndFfmpegsAudioEncoders)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("Vornelic.ini"));
+    ASSERT_TRUE(test::writeFile(ini, "[OpusEnc]\r\nOpusEnc_Exe=opusenc\r\n[FFmpeg]\r\nFFmpeg_Exe=ffmpeg\r\n"
+                                     "FFmpeg_Options=libopus -b:a 192k\r\n[qaac]\r\nQaac_Exe=" +
+                                         dir.filePath(QStringLiteral("no-qaac")).toUtf8() + "\r\n"));
+    const test::ProcessResult r = test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QList<QByteArray> lines = r.out.split('\n');
+    ASSERT_GE(lines.size(), 8);
+    EXPECT_TRUE(lines[0].startsWith("LAME\t"));
+    EXPECT_TRUE(lines[1].startsWith("FLAC\t"));
+    EXPECT_EQ(lines[2], QByteArray("qaac\tunavailable"));
+    EXPECT_EQ(lines[3], QByteArray("fdkaac\tunavailable"));
+    QByteArray opus, ffmpeg;
+    ASSERT_EQ(probeTool(QStringLiteral("opusenc"), QStringLiteral("--version"), "libopus", "OpusEnc", opus,
+                        OpusEncVersionSize, false, nullptr), 1);
+    ASSERT_EQ(probeTool(QStringLiteral("ffmpeg"), QStringLiteral("-version"), "libavformat", "FFmpeg", ffmpeg,
+                        FfmpegVersionSize, false, nullptr), 1);
+    EXPECT_EQ(lines[4], "opusenc\t" + opus);
+    EXPECT_EQ(lines[5], "FFmpeg\t" + ffmpeg);
+    EXPECT_EQ(lines[6], QByteArray("FFmpeg audio encoders:"));
+    QList<QByteArray> listed;
+    for (qsizetype i = 7; i < lines.size() && !lines[i].isEmpty(); ++i)
+        listed << lines[i].trimmed();
+    EXPECT_EQ(listed, listFfmpegEncoders(QStringLiteral("ffmpeg")));
+    // The configured qaac does not exist: unavailable without a box; libopus is in this FFmpeg.
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
+
+    EXPECT_EQ(test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders"),
+                                                 QStringLiteral("extra")})
+                  .exitCode,
+              2);
+}
+
 } // namespace
 } // namespace vn
