@@ -27,9 +27,9 @@ int runEncoders(Context& context, const QStringList& args)
              .arg(available.lameLibraryMinor));
     line("FLAC", available.flac, QStringLiteral("FLAC ") + QString::fromLatin1(available.flacVersion));
     const std::pair<const char*, const QByteArray*> tools[] = {{"qaac", &available.qaacVersion},
-                                                                {"fdkaac", &available.fdkaacVersion},
-                                                                {"opusenc", &available.opusEncVersion},
-                                                                {"FFmpeg", &available.ffmpegVersion}};
+                                                               {"fdkaac", &available.fdkaacVersion},
+                                                               {"opusenc", &available.opusEncVersion},
+                                                               {"FFmpeg", &available.ffmpegVersion}};
     for (const auto& [name, version] : tools)
         line(name, !version->isEmpty(), QString::fromLatin1(*version));
 
@@ -42,7 +42,8 @@ int runEncoders(Context& context, const QStringList& args)
 
 } // namespace
 
-VN_CLI_COMMAND("encoders", "", "probe the encoders: each with its version text or \"unavailable\"; FFmpeg's audio encoders",
+VN_CLI_COMMAND("encoders", "",
+               "probe the encoders: each with its version text or \"unavailable\"; FFmpeg's audio encoders",
                runEncoders);
 
 } // namespace vn::cli

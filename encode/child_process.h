@@ -53,11 +53,11 @@ enum RunToolCode : int {
 };
 
 struct ToolRunOptions {
-    int captureFlags = 0;         // CaptureFlag bits; only with an output text given
-    int outputCapacity = 0;       // UTF-16 units of the output text, terminator counted
+    int captureFlags = 0;   // CaptureFlag bits; only with an output text given
+    int outputCapacity = 0; // UTF-16 units of the output text, terminator counted
     int expectedExitCode = 0;
-    bool console = false;         // the message mode "console"
-    QString commandLog;           // Batch_Log_EncCmdLn: appended when the exit code is not the expected one
+    bool console = false; // the message mode "console"
+    QString commandLog;   // Batch_Log_EncCmdLn: appended when the exit code is not the expected one
     // The blinking mark in status part 5, a pump about every four seconds and the abort flag. A
     // worker of a pool passes none and may stop the tool through cancel instead.
     Feedback* feedback = nullptr;

@@ -58,8 +58,7 @@ int cutIntoTemp(const CliTrackJob& job, const Settings& settings, TrackTempFiles
     return code;
 }
 
-void addTags(ToolCommand& command, CliTool tool, const CliTrackJob& job, const Settings& settings,
-             TrackTempFiles& temp)
+void addTags(ToolCommand& command, CliTool tool, const CliTrackJob& job, const Settings& settings, TrackTempFiles& temp)
 {
     if (job.bTagsRun) {
         if (job.listRow)

@@ -30,9 +30,8 @@ ToolCommand python(const QString& script, const QStringList& more = {})
 TEST(CaptureToolOutput, KeepsTheFirstBytesUpToTheBufferAndBothStreams)
 {
     // 40,000 bytes on stdout after a line on stderr: more than the probe buffer of 16,384 holds.
-    const QString script = QStringLiteral(
-        "import sys\nsys.stderr.write('err-line\\n'); sys.stderr.flush()\n"
-        "sys.stdout.write(''.join(chr(97 + i % 26) for i in range(40000)))");
+    const QString script = QStringLiteral("import sys\nsys.stderr.write('err-line\\n'); sys.stderr.flush()\n"
+                                          "sys.stdout.write(''.join(chr(97 + i % 26) for i in range(40000)))");
     QByteArray expected = "err-line\n";
     for (int i = 0; i < 40000; ++i)
         expected += char('a' + i % 26);
@@ -65,9 +64,10 @@ TEST(ToolCommandText, OptionsAreSplitIntoWordsAndEveryValueIsOneArgument)
                                 QStringLiteral("line one\nline two"), QStringLiteral("日本語のタイトル"),
                                 QStringLiteral("'single' %PATH% *")};
     const QString record = dir.filePath(QStringLiteral("argv.json"));
-    const ToolCommand run = python(QStringLiteral("import sys, json\n"
-                                                  "open(sys.argv[1], 'w', encoding='utf-8').write(json.dumps(sys.argv[2:]))"),
-                                   QStringList{record} + values);
+    const ToolCommand run =
+        python(QStringLiteral("import sys, json\n"
+                              "open(sys.argv[1], 'w', encoding='utf-8').write(json.dumps(sys.argv[2:]))"),
+               QStringList{record} + values);
     int exitCode = -5;
     EXPECT_EQ(runTool(run, {}, nullptr, &exitCode), ToolRan);
     EXPECT_EQ(exitCode, 0);
@@ -140,9 +140,9 @@ TEST(RunTool, ReadsCapturedOutputWhileTheToolRuns)
     // UTF-8 output becomes text; the whole of it fits here.
     options.captureFlags = CaptureStdout | CaptureStderr;
     options.outputCapacity = 64;
-    EXPECT_EQ(runTool(python(QStringLiteral("import sys\nsys.stdout.buffer.write('日本 ok'.encode())")), options,
-                      &output),
-              ToolRan);
+    EXPECT_EQ(
+        runTool(python(QStringLiteral("import sys\nsys.stdout.buffer.write('日本 ok'.encode())")), options, &output),
+        ToolRan);
     EXPECT_EQ(output, QStringLiteral("日本 ok"));
 }
 
@@ -197,8 +197,8 @@ TEST(RunTool, AnAbortTerminatesAHangingToolAndKillsOneThatIgnoresIt)
         EXPECT_TRUE(processGone(pid)) << ignoresTerm;
     }
     // A tool that did not end by itself failed its command.
-    EXPECT_EQ(test::readFile(dir.filePath(QStringLiteral("cmdline.log"))).count("Commandline error Exit Code=ffffffff\n"),
-              2);
+    EXPECT_EQ(
+        test::readFile(dir.filePath(QStringLiteral("cmdline.log"))).count("Commandline error Exit Code=ffffffff\n"), 2);
 
     // A worker of a pool stops its tool through the cancel flag alone.
     std::atomic<bool> cancel{true};

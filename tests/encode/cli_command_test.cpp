@@ -79,20 +79,22 @@ TEST_F(CliCommand, QaacReadsTheImageItselfWithItsRange)
     EXPECT_FALSE(temp.cut);
     ASSERT_TRUE(temp.picture);
     EXPECT_TRUE(temp.picturePath().endsWith(u".png"));
-    EXPECT_EQ(c.text, QStringLiteral("\"/opt/my tools/qaac\" -R \"%1\" --start 88200s --end 154643s -o \"%2\" --tvbr 91")
-                              .arg(cdImages().bin, out) +
-                          qaacTags() + QStringLiteral(" --artwork \"%1\"").arg(temp.picturePath()));
+    EXPECT_EQ(c.text,
+              QStringLiteral("\"/opt/my tools/qaac\" -R \"%1\" --start 88200s --end 154643s -o \"%2\" --tvbr 91")
+                      .arg(cdImages().bin, out) +
+                  qaacTags() + QStringLiteral(" --artwork \"%1\"").arg(temp.picturePath()));
     EXPECT_EQ(c.program, settings.Qaac_Exe);
-    EXPECT_EQ(c.arguments.mid(0, 10), (QStringList{"-R", cdImages().bin, "--start", "88200s", "--end", "154643s", "-o",
-                                                   out, "--tvbr", "91"}));
+    EXPECT_EQ(c.arguments.mid(0, 10),
+              (QStringList{"-R", cdImages().bin, "--start", "88200s", "--end", "154643s", "-o", out, "--tvbr", "91"}));
     EXPECT_TRUE(c.arguments.contains(QStringLiteral("Say \"Hi\"")));
 
     // A WAV image has no "-R"; empty options leave their blank.
     settings.Qaac_Options.clear();
     TrackTempFiles temp2;
     const ToolCommand w = buildCliCommand(CliTool::Qaac, job(cdImages().wav, 3, out), out, settings, temp2, cut);
-    EXPECT_TRUE(w.text.startsWith(QStringLiteral("\"/opt/my tools/qaac\" \"%1\" --start 154644s --end 265187s -o \"%2\"  --album")
-                                      .arg(cdImages().wav, out)))
+    EXPECT_TRUE(w.text.startsWith(
+        QStringLiteral("\"/opt/my tools/qaac\" \"%1\" --start 154644s --end 265187s -o \"%2\"  --album")
+            .arg(cdImages().wav, out)))
         << w.text.toStdString();
 }
 
@@ -121,19 +123,19 @@ TEST_F(CliCommand, FdkaacAndOpusencReadTheCutTrack)
     const ToolCommand o = buildCliCommand(CliTool::OpusEnc, job(cdImages().bin, 2, out), out, settings, temp2, cut);
     ASSERT_TRUE(temp2.cut && temp2.picture);
     EXPECT_TRUE(temp2.cutPath().endsWith(u".bin"));
-    EXPECT_EQ(o.text,
-              QStringLiteral("/usr/bin/opusenc --bitrate 192 --comment \"ALBUM=Test Album\" --comment \"ARTIST=Test "
-                             "Artist\" --comment \"ALBUMARTIST=Test Band\" --comment \"TITLE=Say \\\"Hi\\\"\" --comment "
-                             "\"TRACKNUMBER=2/3\" --comment \"DATE=1999\" --comment \"GENRE=Rock\" --comment "
-                             "\"COMMENT=A comment\" --comment \"COMPOSER=Test Composer\" --comment "
-                             "\"CDTOC=3+96+12C+19D+259\" --picture \"%1\" --quiet --raw --raw-rate 44100 \"%2\" \"%3\"")
-                  .arg(temp2.picturePath(), temp2.cutPath(), out));
+    EXPECT_EQ(o.text, QStringLiteral(
+                          "/usr/bin/opusenc --bitrate 192 --comment \"ALBUM=Test Album\" --comment \"ARTIST=Test "
+                          "Artist\" --comment \"ALBUMARTIST=Test Band\" --comment \"TITLE=Say \\\"Hi\\\"\" --comment "
+                          "\"TRACKNUMBER=2/3\" --comment \"DATE=1999\" --comment \"GENRE=Rock\" --comment "
+                          "\"COMMENT=A comment\" --comment \"COMPOSER=Test Composer\" --comment "
+                          "\"CDTOC=3+96+12C+19D+259\" --picture \"%1\" --quiet --raw --raw-rate 44100 \"%2\" \"%3\"")
+                          .arg(temp2.picturePath(), temp2.cutPath(), out));
     // Any message mode drops --quiet.
     settings.OpusEnc_Msg = "hide";
     TrackTempFiles temp3;
     const ToolCommand loud = buildCliCommand(CliTool::OpusEnc, job(cdImages().wav, 2, out), out, settings, temp3, cut);
-    EXPECT_TRUE(loud.text.endsWith(QStringLiteral("--picture \"%1\" \"%2\" \"%3\"")
-                                       .arg(temp3.picturePath(), temp3.cutPath(), out)));
+    EXPECT_TRUE(loud.text.endsWith(
+        QStringLiteral("--picture \"%1\" \"%2\" \"%3\"").arg(temp3.picturePath(), temp3.cutPath(), out)));
 }
 
 TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
@@ -143,9 +145,9 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
         const char* options;
         const char* container;
     };
-    for (const Case& k : {Case{"flac", ".flac"}, Case{"libmp3lame -q:a 2", ".mp3"}, Case{"", ".m4a"},
-                          Case{"libopus -b:a 192k", ".mka"}, Case{"aac -q:a 1", ".m4a"}, Case{"libvorbis", ".mka"},
-                          Case{"pcm_s16le", ".m4a"}}) {
+    for (const Case& k :
+         {Case{"flac", ".flac"}, Case{"libmp3lame -q:a 2", ".mp3"}, Case{"", ".m4a"}, Case{"libopus -b:a 192k", ".mka"},
+          Case{"aac -q:a 1", ".m4a"}, Case{"libvorbis", ".mka"}, Case{"pcm_s16le", ".m4a"}}) {
         settings.FFmpeg_Options = QString::fromLatin1(k.options);
         EXPECT_EQ(ffmpegContainerFor(settings), QLatin1String(k.container)) << k.options;
     }
@@ -157,7 +159,8 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
     settings.FFmpeg_Exe = QStringLiteral("ffmpeg");
 
     const QString tagsText = QStringLiteral(
-        " -metadata album=\"Test Album\" -metadata artist=\"Test Artist\" -metadata album_artist=\"Test Band\" -metadata "
+        " -metadata album=\"Test Album\" -metadata artist=\"Test Artist\" -metadata album_artist=\"Test Band\" "
+        "-metadata "
         "title=\"Say \\\"Hi\\\"\" -metadata track=\"2/3\" -metadata date=\"1999\" -metadata genre=\"Rock\" -metadata "
         "comment=\"A comment\" -metadata composer=\"Test Composer\" -metadata CDTOC=\"3+96+12C+19D+259\"");
     auto command = [&](const QString& options, const QString& image, TrackTempFiles& temp) {
@@ -172,10 +175,11 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
     // flac from a WAV image: the picture as a second input, attached.
     TrackTempFiles t1;
     const ToolCommand flac = command(QStringLiteral("flac"), cdImages().wav, t1);
-    EXPECT_EQ(flac.text, QStringLiteral("ffmpeg -i \"%1\" -i \"%2\" -map 0:a -map 1:v -c:a flac -c:v copy -disposition:1 "
-                                        "attached_pic")
-                                 .arg(t1.cutPath(), t1.picturePath()) +
-                             tagsText + QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.flac")));
+    EXPECT_EQ(flac.text,
+              QStringLiteral("ffmpeg -i \"%1\" -i \"%2\" -map 0:a -map 1:v -c:a flac -c:v copy -disposition:1 "
+                             "attached_pic")
+                      .arg(t1.cutPath(), t1.picturePath()) +
+                  tagsText + QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.flac")));
 
     // libmp3lame from a raw image: the raw input described, ID3v2.3 asked for.
     TrackTempFiles t2;
@@ -183,7 +187,8 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
     EXPECT_EQ(mp3.text, QStringLiteral("ffmpeg -f s16le -ar 44100 -ac 2 -i \"%1\" -i \"%2\" -map 0:a -map 1:v -c:a "
                                        "libmp3lame -q:a 2 -c:v copy -disposition:1 attached_pic")
                                 .arg(t2.cutPath(), t2.picturePath()) +
-                            tagsText + QStringLiteral(" -id3v2_version 3 -hide_banner -y \"%1\"").arg(path("out/x.mp3")));
+                            tagsText +
+                            QStringLiteral(" -id3v2_version 3 -hide_banner -y \"%1\"").arg(path("out/x.mp3")));
     EXPECT_EQ(mp3.arguments.mid(0, 6), (QStringList{"-f", "s16le", "-ar", "44100", "-ac", "2"}));
 
     // Empty options: the default encoder and its options, into .m4a.
@@ -223,7 +228,7 @@ TEST_F(CliCommand, OmitPictureMatchesPrefixesAndTheLastItemWhole)
     EXPECT_FALSE(omitPicture(settings, QStringLiteral(".ogg2")));
     EXPECT_FALSE(omitPicture(settings, QStringLiteral(".mka")));
     settings.FFmpeg_Omit_Pict = QStringLiteral(".og  .wv");
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".ogg")));  // begins with the first item
+    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".ogg"))); // begins with the first item
     EXPECT_TRUE(omitPicture(settings, QStringLiteral(".Oga")));
     EXPECT_TRUE(omitPicture(settings, QStringLiteral(".WV")));
     EXPECT_FALSE(omitPicture(settings, QStringLiteral(".wvx"))); // the last item must match whole
@@ -357,7 +362,8 @@ TEST_F(CliCommand, StandInsReceiveEveryTagAsOneArgumentAndTheirOutputsTakeTheNam
             const qsizetype title = argv.indexOf(QStringLiteral("--title"));
             ASSERT_GE(title, 0);
             EXPECT_EQ(argv.value(title + 1), QStringLiteral("Say \"Hi\""));
-            EXPECT_EQ(argv.value(argv.indexOf(QStringLiteral("--long-tag")) + 1), QStringLiteral("CDTOC:3+96+12C+19D+259"));
+            EXPECT_EQ(argv.value(argv.indexOf(QStringLiteral("--long-tag")) + 1),
+                      QStringLiteral("CDTOC:3+96+12C+19D+259"));
             // The picture existed while the tool ran, whole.
             EXPECT_EQ(got.value(QStringLiteral("artwork_size")).toInt(), tags.picture.size());
             if (tool == CliTool::Fdkaac) {

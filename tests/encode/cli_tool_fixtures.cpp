@@ -46,10 +46,10 @@ QString pyString(const QString& text)
 QByteArray ffmpegPcm(const QString& source, uint32_t frames)
 {
     const ProcessResult r =
-        runProcess(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
-                                              QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                                              QStringLiteral("-i"), source, QStringLiteral("-ac"), QStringLiteral("2"),
-                                              QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+        runProcess(QStringLiteral("ffmpeg"),
+                   {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                    QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source, QStringLiteral("-ac"),
+                    QStringLiteral("2"), QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
     return r.exitCode == 0 ? r.out.left(qsizetype(frames) * 4) : QByteArray();
 }
 
@@ -57,7 +57,7 @@ QByteArray ffmpegPcm(const QString& source, uint32_t frames)
 
 QString writeStandIn(const QString& folder, const QString& name, const QString& logPath, StandIn behaviour)
 {
-    const QString mode = behaviour == StandIn::Hang ? QStringLiteral("hang")
+    const QString mode = behaviour == StandIn::Hang    ? QStringLiteral("hang")
                          : behaviour == StandIn::Fail3 ? QStringLiteral("fail3")
                                                        : QStringLiteral("encode");
     const QString path = QDir(folder).filePath(name);
@@ -116,26 +116,40 @@ const CdImages& cdImages()
         return images;
     const QString wav = dir.filePath(QStringLiteral("image.wav"));
     // Bit-exact: a canonical 44-byte header without an INFO list.
-    const ProcessResult r = runProcess(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-         QStringLiteral("s16le"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-ac"),
-         QStringLiteral("2"), QStringLiteral("-i"), raw, QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"),
-         QStringLiteral("-fflags"), QStringLiteral("+bitexact"), QStringLiteral("-flags:a"),
-         QStringLiteral("+bitexact"), QStringLiteral("-map_metadata"), QStringLiteral("-1"), QStringLiteral("-y"),
-         wav});
+    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"),
+                                                                  QStringLiteral("-loglevel"),
+                                                                  QStringLiteral("error"),
+                                                                  QStringLiteral("-f"),
+                                                                  QStringLiteral("s16le"),
+                                                                  QStringLiteral("-ar"),
+                                                                  QStringLiteral("44100"),
+                                                                  QStringLiteral("-ac"),
+                                                                  QStringLiteral("2"),
+                                                                  QStringLiteral("-i"),
+                                                                  raw,
+                                                                  QStringLiteral("-c:a"),
+                                                                  QStringLiteral("pcm_s16le"),
+                                                                  QStringLiteral("-fflags"),
+                                                                  QStringLiteral("+bitexact"),
+                                                                  QStringLiteral("-flags:a"),
+                                                                  QStringLiteral("+bitexact"),
+                                                                  QStringLiteral("-map_metadata"),
+                                                                  QStringLiteral("-1"),
+                                                                  QStringLiteral("-y"),
+                                                                  wav});
     if (r.exitCode != 0 || QFileInfo(wav).size() != pcm.size() + 44)
         return images;
     for (const QString& image : {QStringLiteral("image.wav"), QStringLiteral("image.bin")}) {
         const QByteArray cue = "REM made for the encoder tests\r\nTITLE \"Sine Album\"\r\nPERFORMER \"Sine Band\"\r\n"
-                               "FILE \"" + image.toUtf8() + "\" " + (image.endsWith(u"wav") ? "WAVE" : "BINARY") +
+                               "FILE \"" +
+                               image.toUtf8() + "\" " + (image.endsWith(u"wav") ? "WAVE" : "BINARY") +
                                "\r\n"
                                "  TRACK 01 AUDIO\r\n    TITLE \"Low\"\r\n    INDEX 01 00:00:00\r\n"
                                "  TRACK 02 AUDIO\r\n    TITLE \"Middle\"\r\n    INDEX 01 00:02:00\r\n"
                                "  TRACK 03 AUDIO\r\n    TITLE \"High\"\r\n    INDEX 01 00:03:38\r\n";
-        if (!writeFile(dir.filePath(QFileInfo(image).completeBaseName() + (image.endsWith(u"wav") ? "-wav" : "-bin") +
-                                    QStringLiteral(".cue")),
-                       cue))
+        // image-wav.cue, image-bin.cue
+        if (!writeFile(
+                dir.filePath(QString(image).replace(QLatin1Char('.'), QLatin1Char('-')) + QStringLiteral(".cue")), cue))
             return images;
     }
     images.pcm = pcm;
@@ -150,11 +164,11 @@ QByteArray testPicture(const char* format)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture.") + QLatin1String(format));
-    const ProcessResult r = runProcess(
-        QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                   QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                   QStringLiteral("testsrc=s=32x32"), QStringLiteral("-frames:v"), QStringLiteral("1"),
-                                   QStringLiteral("-y"), path});
+    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"),
+                                       {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                                        QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                        QStringLiteral("-i"), QStringLiteral("testsrc=s=32x32"),
+                                        QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), path});
     return r.exitCode == 0 ? readFile(path) : QByteArray();
 }
 
@@ -162,11 +176,11 @@ bool writeAFile(const QString& path, const AFileTags& tags)
 {
     // A few frames of real MPEG audio under the tag, so the file is an MP3 to every reader.
     const ProcessResult audio = runProcess(
-        QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                                   QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                   QStringLiteral("sine=d=0.2"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),
-                                   QStringLiteral("-write_xing"), QStringLiteral("0"), QStringLiteral("-id3v2_version"),
-                                   QStringLiteral("0"), QStringLiteral("-f"), QStringLiteral("mp3"), path});
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+         QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=0.2"), QStringLiteral("-c:a"),
+         QStringLiteral("libmp3lame"), QStringLiteral("-write_xing"), QStringLiteral("0"),
+         QStringLiteral("-id3v2_version"), QStringLiteral("0"), QStringLiteral("-f"), QStringLiteral("mp3"), path});
     if (audio.exitCode != 0)
         return false;
     QJsonObject o;

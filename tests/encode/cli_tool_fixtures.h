@@ -77,9 +77,9 @@ inline constexpr char TestDiscToc[] = "3+96+12C+19D+259";
 
 struct CdImages {
     QString wav, bin, wavCue, binCue;
-    QByteArray pcm; // the images' audio, 16-bit stereo
-    uint32_t first(int track) const;     // first frame of track 1..3
-    uint32_t last(int track) const;      // last frame, inclusive
+    QByteArray pcm;                  // the images' audio, 16-bit stereo
+    uint32_t first(int track) const; // first frame of track 1..3
+    uint32_t last(int track) const;  // last frame, inclusive
 };
 // Made once per test program by ffmpeg: three sine tones of different pitch, one after the other,
 // as a canonical WAV image and as a raw .bin image, each with its cue sheet.

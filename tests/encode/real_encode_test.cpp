@@ -232,7 +232,8 @@ TEST_F(RealEncode, EveryTrackOfBothImagesCarriesItsTagsPictureAndLength)
     EXPECT_FALSE(QFile::exists(dir->filePath(QStringLiteral("PWNED"))));
     EXPECT_FALSE(QFile::exists(QStringLiteral("PWNED")));
 
-    const QString pictureSha = QString::fromLatin1(QCryptographicHash::hash(*picture, QCryptographicHash::Sha1).toHex());
+    const QString pictureSha =
+        QString::fromLatin1(QCryptographicHash::hash(*picture, QCryptographicHash::Sha1).toHex());
     const QJsonObject found = readBack(outputs);
     ASSERT_EQ(found.size(), outputs.size());
     for (const QString& out : outputs) {
@@ -260,7 +261,7 @@ TEST_F(RealEncode, EveryTrackOfBothImagesCarriesItsTagsPictureAndLength)
         // FLAC is lossless: the track's samples come back exactly.
         if (QLatin1String(e->extension) == u".flac") {
             EXPECT_TRUE(decoded(out) == cdImages().pcm.mid(qsizetype(cdImages().first(t)) * 4,
-                                                          qsizetype(TrackFrames[size_t(t - 1)]) * 4));
+                                                           qsizetype(TrackFrames[size_t(t - 1)]) * 4));
         }
     }
 }

@@ -20,7 +20,8 @@ QString printingTool(const QString& folder, const QString& name, const QByteArra
 {
     const QString path = QDir(folder).filePath(name);
     const QByteArray script = "#!/usr/bin/python3\nimport json, sys\n"
-                              "open(" + QJsonDocument(QJsonArray{log}).toJson(QJsonDocument::Compact).mid(1).chopped(1) +
+                              "open(" +
+                              QJsonDocument(QJsonArray{log}).toJson(QJsonDocument::Compact).mid(1).chopped(1) +
                               ", 'a').write(json.dumps([" +
                               QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact).mid(1).chopped(1) +
                               "] + sys.argv[1:]) + '\\n')\n" + (toStderr ? "sys.stderr" : "sys.stdout") +
@@ -43,8 +44,9 @@ TEST(ProbeTool, WorkedExamplesGiveTheirVersionTexts)
     EXPECT_EQ(probeTool(qaac, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 1);
     EXPECT_EQ(version, QByteArray("qaac 2.80"));
 
-    const QString opusenc = printingTool(dir.path(), QStringLiteral("opusenc"),
-                                         "opusenc opus-tools 0.2 (using libopus 1.3.1)\nCopyright (C) 2008-2018\n", log);
+    const QString opusenc =
+        printingTool(dir.path(), QStringLiteral("opusenc"),
+                     "opusenc opus-tools 0.2 (using libopus 1.3.1)\nCopyright (C) 2008-2018\n", log);
     EXPECT_EQ(probeTool(opusenc, QStringLiteral("--version"), "libopus", "OpusEnc", version, OpusEncVersionSize, false,
                         &feedback),
               1);
@@ -54,8 +56,8 @@ TEST(ProbeTool, WorkedExamplesGiveTheirVersionTexts)
                                         "ffmpeg version 4.4\n  libavutil      56. 70.100 / 56. 70.100\n"
                                         "  libavformat    58. 76.100 / 58. 76.100\n",
                                         log);
-    EXPECT_EQ(probeTool(ffmpeg, QStringLiteral("-version"), "libavformat", "FFmpeg", version, FfmpegVersionSize,
-                        false, &feedback),
+    EXPECT_EQ(probeTool(ffmpeg, QStringLiteral("-version"), "libavformat", "FFmpeg", version, FfmpegVersionSize, false,
+                        &feedback),
               1);
     EXPECT_EQ(version, QByteArray("FFmpeg 58.76.100"));
 
@@ -80,7 +82,8 @@ TEST(ProbeTool, RealOpusencAndFfmpegAnswer)
               1);
     // The libopus version opusenc names, as a reader of its banner finds it.
     const QByteArray banner = test::runProcess(QStringLiteral("opusenc"), {QStringLiteral("--version")}).out;
-    const auto opus = QRegularExpression(QStringLiteral("using libopus ([0-9][0-9A-Za-z.~+-]*)")).match(QString::fromLatin1(banner));
+    const auto opus =
+        QRegularExpression(QStringLiteral("using libopus ([0-9][0-9A-Za-z.~+-]*)")).match(QString::fromLatin1(banner));
     ASSERT_TRUE(opus.hasMatch()) << banner.constData();
     EXPECT_EQ(version, ("OpusEnc " + opus.captured(1)).toLatin1().left(OpusEncVersionSize - 1));
 
@@ -89,11 +92,11 @@ TEST(ProbeTool, RealOpusencAndFfmpegAnswer)
               1);
     // ffprobe reports the same library's version as numbers.
     const QJsonArray libraries =
-        QJsonDocument::fromJson(test::runProcess(QStringLiteral("ffprobe"),
-                                                 {QStringLiteral("-v"), QStringLiteral("quiet"),
-                                                  QStringLiteral("-show_library_versions"), QStringLiteral("-of"),
-                                                  QStringLiteral("json")})
-                                    .out)
+        QJsonDocument::fromJson(
+            test::runProcess(QStringLiteral("ffprobe"),
+                             {QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-show_library_versions"),
+                              QStringLiteral("-of"), QStringLiteral("json")})
+                .out)
             .object()
             .value(QStringLiteral("library_versions"))
             .toArray();
@@ -117,7 +120,8 @@ TEST(ProbeTool, AToolThatDoesNotAnswerStaysUnavailableAndOnlyQaacSaysSo)
     ToolFeedback feedback;
     QByteArray version = "stale";
 
-    EXPECT_EQ(probeTool(QString(), QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
+    EXPECT_EQ(probeTool(QString(), QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback),
+              0);
     EXPECT_TRUE(version.isEmpty());
     EXPECT_EQ(probeTool(dir.filePath(QStringLiteral("missing")), QStringLiteral("--check"), "qaac", {}, version,
                         QaacVersionSize, true, &feedback),
@@ -127,13 +131,15 @@ TEST(ProbeTool, AToolThatDoesNotAnswerStaysUnavailableAndOnlyQaacSaysSo)
     EXPECT_TRUE(feedback.messages.isEmpty());
 
     // Something answered, but not qaac: its libraries are what is missing.
-    const QString broken = printingTool(dir.path(), QStringLiteral("broken"), "error while loading shared libraries\n", log);
+    const QString broken =
+        printingTool(dir.path(), QStringLiteral("broken"), "error while loading shared libraries\n", log);
     EXPECT_EQ(probeTool(broken, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
     EXPECT_TRUE(version.isEmpty());
     ASSERT_EQ(feedback.messages.size(), 1);
-    EXPECT_EQ(feedback.messages[0],
-              QStringLiteral("Error : Specified module could not be found|Dynamic link libraries required by qaac not "
-                             "found.\nPlease check the EnvVarPATH parameter in the configuration file \"Vornelic.ini\"."));
+    EXPECT_EQ(
+        feedback.messages[0],
+        QStringLiteral("Error : Specified module could not be found|Dynamic link libraries required by qaac not "
+                       "found.\nPlease check the EnvVarPATH parameter in the configuration file \"Vornelic.ini\"."));
     EXPECT_EQ(probeTool(broken, QStringLiteral("-h"), "fdkaac", {}, version, FdkaacVersionSize, false, &feedback), 0);
     EXPECT_EQ(feedback.messages.size(), 1);
 }
@@ -171,11 +177,12 @@ TEST(FfmpegEncoders, TheCheckTellsWhenTheOptionsNameAnEncoderFfmpegLacks)
     // Case counts: FLAC is not flac.
     EXPECT_FALSE(checkFfmpegEncoder(list, QStringLiteral("FLAC"), feedback));
     EXPECT_FALSE(checkFfmpegEncoder(list, QStringLiteral("libfdk_aac -vbr 4"), feedback));
-    EXPECT_EQ(feedback.messages,
-              (QStringList{QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'FLAC' is not "
-                                          "installed in the current version of FFmpeg."),
-                           QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'libfdk_aac' is not "
-                                          "installed in the current version of FFmpeg.")}));
+    EXPECT_EQ(
+        feedback.messages,
+        (QStringList{QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'FLAC' is not "
+                                    "installed in the current version of FFmpeg."),
+                     QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'libfdk_aac' is not "
+                                    "installed in the current version of FFmpeg.")}));
 }
 
 TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
@@ -185,12 +192,13 @@ TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
     Settings settings = defaultSettings(dir.path());
     settings.Qaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("qaac"), log);
     settings.Fdkaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("fdkaac"), log);
-    settings.OpusEnc_Exe = printingTool(dir.path(), QStringLiteral("opusenc"),
-                                        "opusenc opus-tools 0.2 (using libopus 1.3.1)\n", log);
-    settings.FFmpeg_Exe = printingTool(dir.path(), QStringLiteral("ffmpeg"),
-                                       "  libavformat    58. 76.100 / 58. 76.100\nEncoders:\n A..... = Audio\n"
-                                       " ------\n V....D libx264   H.264\n A....D aac       AAC\n A..... flac      FLAC\n",
-                                       log);
+    settings.OpusEnc_Exe =
+        printingTool(dir.path(), QStringLiteral("opusenc"), "opusenc opus-tools 0.2 (using libopus 1.3.1)\n", log);
+    settings.FFmpeg_Exe =
+        printingTool(dir.path(), QStringLiteral("ffmpeg"),
+                     "  libavformat    58. 76.100 / 58. 76.100\nEncoders:\n A..... = Audio\n"
+                     " ------\n V....D libx264   H.264\n A....D aac       AAC\n A..... flac      FLAC\n",
+                     log);
     settings.FFmpeg_Options = QStringLiteral("libopus -b:a 192k");
     EncoderAvailability available;
     ToolFeedback feedback;
@@ -238,7 +246,8 @@ TEST(EncodersCommand, PrintsEachEncoderWithItsVersionAndFfmpegsAudioEncoders)
     ASSERT_TRUE(test::writeFile(ini, "[OpusEnc]\r\nOpusEnc_Exe=opusenc\r\n[FFmpeg]\r\nFFmpeg_Exe=ffmpeg\r\n"
                                      "FFmpeg_Options=libopus -b:a 192k\r\n[qaac]\r\nQaac_Exe=" +
                                          dir.filePath(QStringLiteral("no-qaac")).toUtf8() + "\r\n"));
-    const test::ProcessResult r = test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders")});
+    const test::ProcessResult r =
+        test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders")});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QList<QByteArray> lines = r.out.split('\n');
     ASSERT_GE(lines.size(), 8);
@@ -248,9 +257,11 @@ TEST(EncodersCommand, PrintsEachEncoderWithItsVersionAndFfmpegsAudioEncoders)
     EXPECT_EQ(lines[3], QByteArray("fdkaac\tunavailable"));
     QByteArray opus, ffmpeg;
     ASSERT_EQ(probeTool(QStringLiteral("opusenc"), QStringLiteral("--version"), "libopus", "OpusEnc", opus,
-                        OpusEncVersionSize, false, nullptr), 1);
+                        OpusEncVersionSize, false, nullptr),
+              1);
     ASSERT_EQ(probeTool(QStringLiteral("ffmpeg"), QStringLiteral("-version"), "libavformat", "FFmpeg", ffmpeg,
-                        FfmpegVersionSize, false, nullptr), 1);
+                        FfmpegVersionSize, false, nullptr),
+              1);
     EXPECT_EQ(lines[4], "opusenc\t" + opus);
     EXPECT_EQ(lines[5], "FFmpeg\t" + ffmpeg);
     EXPECT_EQ(lines[6], QByteArray("FFmpeg audio encoders:"));
@@ -261,8 +272,8 @@ TEST(EncodersCommand, PrintsEachEncoderWithItsVersionAndFfmpegsAudioEncoders)
     // The configured qaac does not exist: unavailable without a box; libopus is in this FFmpeg.
     EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
 
-    EXPECT_EQ(test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders"),
-                                                 QStringLiteral("extra")})
+    EXPECT_EQ(test::runProcess(test::cliPath(),
+                               {QStringLiteral("--ini"), ini, QStringLiteral("encoders"), QStringLiteral("extra")})
                   .exitCode,
               2);
 }

@@ -62,8 +62,8 @@ TEST(CutTrack, RawTracksAreHeaderless)
     for (int t = 1; t <= 3; ++t) {
         const QString out = dir.filePath(QStringLiteral("track%1.bin").arg(t));
         ASSERT_EQ(cutTrack(images.bin, out, images.first(t), images.last(t)), CutOk);
-        EXPECT_TRUE(test::readFile(out) == images.pcm.mid(qsizetype(images.first(t)) * 4,
-                                                          qsizetype(TrackFrames[size_t(t - 1)]) * 4))
+        EXPECT_TRUE(test::readFile(out) ==
+                    images.pcm.mid(qsizetype(images.first(t)) * 4, qsizetype(TrackFrames[size_t(t - 1)]) * 4))
             << t;
     }
     // A range inside a track, one frame long.
