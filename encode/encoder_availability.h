@@ -3,6 +3,7 @@
 // the outside tools are probed once at start-up; the menus only read these flags.
 
 #include <QByteArray>
+#include <QList>
 
 namespace vn {
 
@@ -14,6 +15,8 @@ struct EncoderAvailability {
     QByteArray flacVersion;
     // Empty when the tool is unusable.
     QByteArray qaacVersion, fdkaacVersion, opusEncVersion, ffmpegVersion;
+    // FFmpeg's audio encoders; empty when FFmpeg is not set or named none.
+    QList<QByteArray> ffmpegEncoders;
 
     // True when at least one encoder can be used (CD image mode needs one to offer "Encoding B").
     bool any() const
@@ -24,7 +27,7 @@ struct EncoderAvailability {
 };
 
 // Loads the LAME and FLAC libraries to tell whether they are present and which versions they are.
-// The outside tools are left unusable until their probes run.
+// The outside tools are left unusable until their probes run (probeOutsideTools, encode/tool_probe.h).
 EncoderAvailability probeEncoders();
 
 } // namespace vn
