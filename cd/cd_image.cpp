@@ -128,6 +128,11 @@ bool confirmCueOverwrite(const QString& cuePath, Feedback& feedback)
 
 int ripCdImage(RipSettings& rip, Feedback& feedback)
 {
+    rip.format = knownFormat(rip.format);
+    const QString imagePath = ripImagePath(rip.cuePath, rip.format);
+    if (QFileInfo(imagePath).absoluteFilePath() == QFileInfo(rip.cuePath).absoluteFilePath())
+        return RipImageIsCueSheet;
+
     CdDrive drive(rip.device);
     if (!drive.isOpen())
         return drive.openError();
@@ -139,7 +144,6 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
         return RipCanceled;
     const int trackCount = toc.trackCount();
 
-    rip.format = knownFormat(rip.format);
     rip.blockSize = ripBlockSize(rip.blockSize, drive.blockLimit());
     const uint32_t block = rip.blockSize;
 
@@ -148,7 +152,6 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
         return RipVerifiedReadUnavailable;
 
     // Built beside the old image and renamed over it only when complete.
-    const QString imagePath = ripImagePath(rip.cuePath, rip.format);
     QSaveFile image(imagePath);
     if (!image.open(QIODevice::WriteOnly))
         return RipImageFileError;
@@ -224,6 +227,8 @@ QString ripErrorText(int code)
         return QStringLiteral("The image file could not be written");
     case RipCueFileError:
         return QStringLiteral("The image file is complete, but its cue sheet could not be written");
+    case RipImageIsCueSheet:
+        return QStringLiteral("The cue sheet cannot have the image file's extension");
     case RipVerifiedReadUnavailable:
         return QStringLiteral("The drive cannot be read with verified reads; turn RipCD_Paranoia off to read it plainly");
     default:

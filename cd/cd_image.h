@@ -21,6 +21,7 @@ enum RipCode : int {
     RipImageFileError = -2,     // the image file could not be created or written
     RipCueFileError = -3,       // the image is complete but its cue sheet could not be written
     RipVerifiedReadUnavailable = -4, // the drive cannot be read through the verifying reader
+    RipImageIsCueSheet = -5,    // the cue path already has the image's extension: one would overwrite the other
     // Positive values are the system's error code of the failed device request.
 };
 

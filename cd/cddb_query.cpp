@@ -43,11 +43,14 @@ int queryCddb(ComparisonState& state, const Settings& settings, Feedback& feedba
             if (url != &settings.Cddb_Server1 && feedback.abortRequested())
                 break;
             QByteArray exchange;
-            code = cddbLookup(*state.cue, result, cddbServerFrom(settings, *url), interactive ? &exchange : nullptr,
-                              &feedback);
-            // A server that was never asked leaves the last transcript where it was.
-            if (interactive && transcript && code != CddbNoTracks && code != CddbNoServer)
+            const int attempt = cddbLookup(*state.cue, result, cddbServerFrom(settings, *url),
+                                           interactive ? &exchange : nullptr, &feedback);
+            // A server that was never asked leaves the last transcript, and the last answer, as they were.
+            const bool asked = attempt != CddbNoTracks && attempt != CddbNoServer;
+            if (interactive && transcript && asked)
                 *transcript = cddbTranscriptText(exchange);
+            if (asked || code == CddbNoTracks)
+                code = attempt;
             if (code == CddbOk)
                 break;
         }

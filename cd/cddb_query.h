@@ -23,7 +23,7 @@ CddbServer cddbServerFrom(const Settings& settings, const QByteArray& url);
 // "Querying CDDB for CD data....", then "CDDB Successful" or "CDDB Failed". In interactive mode
 // transcript receives the text for the clipboard: what was sent to and received from the last
 // server asked. found, when given, receives the year, disc id and genre of a success. Returns the
-// last CddbCode.
+// CddbCode of the last server asked (CddbNoServer when neither is set).
 int queryCddb(ComparisonState& state, const Settings& settings, Feedback& feedback, bool interactive,
               QString* transcript = nullptr, CddbResult* found = nullptr);
 

@@ -5,6 +5,22 @@ namespace vn::cli {
 
 namespace {
 
+QString reason(int code)
+{
+    switch (code) {
+    case CddbNoQueryReply:
+        return QStringLiteral("no reply to the query");
+    case CddbNoMatch:
+        return QStringLiteral("the server knows no such disc");
+    case CddbNoReadReply:
+        return QStringLiteral("no disc entry in reply to the read");
+    case CddbNoServer:
+        return QStringLiteral("no server set: Cddb_Server1, Cddb_Server2 or --server");
+    default:
+        return QStringLiteral("the CD image has no tracks");
+    }
+}
+
 int runCddb(Context& context, const QStringList& given)
 {
     QStringList args = given;
@@ -37,7 +53,7 @@ int runCddb(Context& context, const QStringList& given)
     CddbResult found;
     const int code = queryCddb(state, s, context.feedback, false, nullptr, &found);
     if (code != CddbOk) {
-        printErr(QStringLiteral("CDDB Failed (%1)\n").arg(code));
+        printErr(QStringLiteral("CDDB Failed: %1\n").arg(reason(code)));
         return ExitFailure;
     }
     const CueSheet& cue = *state.cue;

@@ -130,6 +130,11 @@ TEST_F(RipFixture, CuePathWithoutExtensionNamesTheImageAndIsWrittenAsTyped)
     EXPECT_EQ(folder(), QStringList({QStringLiteral("disc"), QStringLiteral("disc.bin"), QStringLiteral("src.bin"),
                                      QStringLiteral("src.cue")}));
 
+    // A cue sheet named like the image would be written over it.
+    rip.cuePath = path(QStringLiteral("disc.bin"));
+    EXPECT_EQ(ripCdImage(rip, feedback), RipImageIsCueSheet);
+    EXPECT_EQ(readFile(path(QStringLiteral("disc.bin"))), disc.audio);
+
     EXPECT_EQ(ripImagePath(QStringLiteral("C:\\cd\\disc"), RipBin), QStringLiteral("C:\\cd\\disc.bin"));
     EXPECT_EQ(ripImagePath(QStringLiteral("/cd/disc.v2.cue"), RipImg), QStringLiteral("/cd/disc.v2.img"));
     EXPECT_EQ(ripImagePath(QStringLiteral("/cd.d/disc"), RipWav), QStringLiteral("/cd.d/disc.wav"));

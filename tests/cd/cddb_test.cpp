@@ -354,6 +354,11 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
     EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Failed"));
     EXPECT_EQ(state.rows, rows);
     EXPECT_EQ(state.cue->titles[0], QStringLiteral("Some Album"));
+    // Without a second server the first one's answer stands.
+    settings.Cddb_Server2.clear();
+    EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
+    settings.Cddb_Server1.clear();
+    EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoServer);
 }
 
 TEST_F(CddbQueryFixture, StopRequestSkipsTheSecondServer)
