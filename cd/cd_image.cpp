@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace vn {
 

@@ -3,6 +3,7 @@
 #include "util/numbers.h"
 #include "util/text_codec.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace vn {

@@ -5,6 +5,7 @@
 #include "util/ascii_name.h"
 #include "util/feedback.h"
 
+#include <algorithm>
 namespace vn {
 
 namespace {

@@ -199,6 +199,19 @@ TEST_F(RipFixture, MissingDriveAndEmptyDiscWriteNothing)
     EXPECT_EQ(folder(), QStringList({QStringLiteral("data.bin"), QStringLiteral("data.cue")}));
 }
 
+TEST_F(RipFixture, AnExistingCueSheetIsReplacedOnlyWhenTheUserSaysSo)
+{
+    RecordingFeedback feedback;
+    EXPECT_TRUE(confirmCueOverwrite(path(QStringLiteral("new.cue")), feedback));
+    EXPECT_TRUE(feedback.messages.isEmpty());
+    writeFile(path(QStringLiteral("old.cue")), "FILE \"old.wav\" WAVE\n");
+    feedback.answer = AnswerCancel;
+    EXPECT_FALSE(confirmCueOverwrite(path(QStringLiteral("old.cue")), feedback));
+    EXPECT_THAT(feedback.messages, ElementsAre("Cue file exsists. OK to Overwrite or Cancel to exit"));
+    feedback.answer = AnswerOk;
+    EXPECT_TRUE(confirmCueOverwrite(path(QStringLiteral("old.cue")), feedback));
+}
+
 TEST(RipBlockSize, ZeroEmptyAndTooLargeFallBackToTheDefault)
 {
     EXPECT_EQ(ripBlockSize(0, 27), 27u);
