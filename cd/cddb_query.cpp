@@ -6,6 +6,7 @@
 #include "util/feedback.h"
 
 #include <algorithm>
+
 namespace vn {
 
 namespace {
