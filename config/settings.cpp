@@ -19,7 +19,7 @@ namespace vn {
 using K = SettingKind;
 using S = Settings;
 
-const std::array<SettingsRow, 89> SettingsTable = {{
+const std::array<SettingsRow, 92> SettingsTable = {{
     {"[Folder]", K::Section, 0, {}},
     {"Path_A", K::WideText, 260, &S::Path_A},
     {"Path_B", K::WideText, 260, &S::Path_B},
@@ -101,12 +101,15 @@ const std::array<SettingsRow, 89> SettingsTable = {{
     {"Cddb_Hello", K::Text8, 256, &S::Cddb_Hello},
     {"Cddb_Proto", K::Text8, 16, &S::Cddb_Proto},
     {"Cddb_CDimg", K::Int, 0, &S::Cddb_CDimg},
+    {"Cddb_Timeout", K::Int, 0, &S::Cddb_Timeout},
     {"[RipCD]", K::Section, 0, {}},
     {"RipCD_Drive", K::Char, 0, &S::RipCD_Drive},
     {"RipCD_Eject", K::Int, 0, &S::RipCD_Eject},
     {"RipCD_Cue", K::WideText, 260, &S::RipCD_Cue},
     {"RipCD_Extension", K::UInt, 0, &S::RipCD_Extension},
     {"RipCD_SectCount", K::UInt, 0, &S::RipCD_SectCount},
+    {"RipCD_Device", K::WideText, 260, &S::RipCD_Device},
+    {"RipCD_Paranoia", K::Int, 0, &S::RipCD_Paranoia},
     {"[Locale]", K::Section, 0, {}},
     {"AnsiCodePage", K::Int, 0, &S::AnsiCodePage},
 }};

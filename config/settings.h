@@ -95,12 +95,17 @@ struct Settings {
     // [CDDB]
     QByteArray Cddb_Server1, Cddb_Server2, Cddb_Hello, Cddb_Proto;
     int Cddb_CDimg = 0;
+    int Cddb_Timeout = 10; // this build's own: seconds one CDDB request may take
     // [RipCD]
     char RipCD_Drive = ' ';
     int RipCD_Eject = 1;
     QString RipCD_Cue;
     uint32_t RipCD_Extension = 0;
     uint32_t RipCD_SectCount = 27;
+    // This build's own: the drive chosen last (a device path, or an image's cue sheet), and whether
+    // audio is read through libcdio-paranoia's verified reads (1) or with plain reads (0).
+    QString RipCD_Device;
+    int RipCD_Paranoia = 1;
     // [Locale] the code page that stands for the system ANSI code page (ID3v1, cue sheets, CDDB).
     int AnsiCodePage = 0;
 
@@ -125,7 +130,7 @@ struct SettingsRow {
 };
 
 // Section headers and keys in the order they are written.
-extern const std::array<SettingsRow, 89> SettingsTable;
+extern const std::array<SettingsRow, 92> SettingsTable;
 
 // The folder that stands for the executable's folder: VORNELIC_HOME when set; else the executable's
 // folder when it holds Vornelic.ini, or when it is writable and not the bin folder of an installed
