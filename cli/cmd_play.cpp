@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
 
@@ -79,6 +80,8 @@ int runPlay(Context& context, const QStringList& given)
         return ExitFailure;
     }
 
+    // The media back end lists its codecs as debug output; the time lines are this command's output.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     Playback playback(state, context.feedback);
     playback.stopAtEnd = true;
     QEventLoop loop;

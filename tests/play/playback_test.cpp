@@ -331,6 +331,23 @@ TEST_F(PlaybackFixture, PausingAnImageTrackKeepsItsTimeContinuous)
     EXPECT_EQ(shownTime(), "00:02.2");
 }
 
+TEST_F(PlaybackFixture, AnImageTrackPausedBeforeItsDeviceOpensWaitsAtItsStart)
+{
+    image(1, 2, 0);
+    playback->play(1);
+    playback->pauseOrResume();
+    EXPECT_EQ(playback->playState(), PlayTrackPaused);
+    clock = 3000;
+    deviceOpen(last());
+    ASSERT_EQ(last().frames.size(), 1u);
+    EXPECT_EQ(last().state, PlayerState::Paused);
+    clock = 9000;
+    playback->pauseOrResume();
+    EXPECT_EQ(last().state, PlayerState::Started);
+    clock = 9400;
+    EXPECT_EQ(shownTime(), "00:00.4");
+}
+
 TEST_F(PlaybackFixture, PausingAFileStopsTheTimer)
 {
     folders(1, 0, 0);
@@ -403,6 +420,14 @@ TEST_F(PlaybackFixture, StopDuringOpeningIgnoresALateReady)
     EXPECT_FALSE(playback->timerActive());
     EXPECT_EQ(players.size(), 1u) << "nothing started in its place";
     EXPECT_EQ(feedback.statusWrites, writes);
+    // Nor is the next file's player taken for it.
+    playback->play(2);
+    FakeRecord& next = last();
+    ended(file);
+    EXPECT_EQ(players.size(), 2u);
+    EXPECT_EQ(playback->currentRow(), 2);
+    EXPECT_EQ(playback->playState(), PlayFile);
+    EXPECT_FALSE(next.shutDown);
 
     image(0, 2, 0);
     playback->play(1);
@@ -412,6 +437,13 @@ TEST_F(PlaybackFixture, StopDuringOpeningIgnoresALateReady)
     EXPECT_TRUE(device.frames.empty());
     EXPECT_EQ(device.callsAfterShutDown, 0);
     EXPECT_EQ(playback->playState(), PlayIdle);
+    playback->play(3);
+    FakeRecord& nextDevice = last();
+    deviceOpen(device);
+    EXPECT_TRUE(nextDevice.frames.empty()) << "a track started before its device was open";
+    deviceOpen(nextDevice);
+    EXPECT_EQ(nextDevice.frames.size(), 1u);
+    playback->stop();
 
     // Released players are destroyed from the event loop, never inside their own event.
     EXPECT_FALSE(device.destroyed);
