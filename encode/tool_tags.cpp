@@ -128,13 +128,13 @@ int writePictureFile(const TagRecord& record, uint8_t kind, const QString& tempF
         return 0;
     QString mime;
     PictureRef picture;
-    if (fieldToText(mime, ValueCapacity, record, RowPicture, kind, &picture) == 0 || !picture.data)
+    if (fieldToText(mime, ValueCapacity, record, RowPicture, kind, &picture) == 0 || picture.bytes().isEmpty())
         return 0;
     auto file = makeTempFile(tempFolder, QStringLiteral("_tmppict"), QLatin1Char('.') + pictureExtension(mime));
     if (!file)
         return 0;
-    const qint64 size = qint64(picture.size);
-    if (file->write(reinterpret_cast<const char*>(picture.data), size) != size || !file->flush())
+    const QByteArrayView bytes = picture.bytes();
+    if (file->write(bytes.data(), bytes.size()) != bytes.size() || !file->flush())
         return 0; // the holder goes, and the partial file with it
     file->close();
     temp.picture = std::move(file);
