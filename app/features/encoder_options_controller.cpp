@@ -8,6 +8,7 @@
 #include "app/window/menu_state.h"
 #include "config/settings.h"
 #include "encode/encoder_availability.h"
+#include "encode/tool_probe.h"
 
 namespace vn {
 
@@ -37,6 +38,8 @@ EncoderOptionsController::EncoderOptionsController(FeatureContext& context) : c_
     r.add({CmdOptionFFmpeg}, [this, &s](int) {
         editOption(QStringLiteral("FFmpeg Encoder Option"), QStringLiteral("Set FFmpeg Command line Option"),
                    s.FFmpeg_Options, 256);
+        // The container follows the encoder the options name.
+        ffmpegOptionsChanged(s, c_.encoders, c_.feedback);
     });
     r.add({CmdFFmpegContainers}, [this, &s](int) {
         editOption(QStringLiteral("(FFmpeg) Specify the container which corresponds to the encoder (encoder.con)"),

@@ -4,6 +4,7 @@
 #include "app/window/command_ids.h"
 #include "app/window/command_router.h"
 #include "app/window/desktop_feedback.h"
+#include "config/install_layout.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,8 +20,8 @@ HelpController::HelpController(FeatureContext& context) : c_(context)
 
 void HelpController::openManual()
 {
-    // The page is installed beside the program, which is not always where the settings live.
-    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Vornelic_help.htm"));
+    // Beside the program, or in the installed program's data folder; not where the settings live.
+    const QString help = manualPath();
     if (!QFileInfo::exists(help)) {
         showMessage(c_.window, QStringLiteral("The user's manual \"%1\" was not found.").arg(QDir::toNativeSeparators(help)),
                 QStringLiteral("User's Manual"), MessageButtons::Ok, MessageIcon::Warning);

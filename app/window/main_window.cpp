@@ -4,6 +4,7 @@
 #include "app/widgets/icons.h"
 #include "app/widgets/status_parts.h"
 #include "app/window/command_ids.h"
+#include "encode/tool_probe.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -34,7 +35,12 @@ MainWindow::MainWindow(std::optional<EncoderAvailability> encoders, QWidget* par
     applyToProcess(settings_);
     askForLogNames(settings_, feedback_);
 
-    encoders_ = encoders ? *encoders : probeEncoders();
+    if (encoders) {
+        encoders_ = *encoders;
+    } else {
+        encoders_ = probeEncoders();
+        probeOutsideTools(settings_, encoders_, feedback_);
+    }
 
     menus_ = buildMenus(menuBar());
     for (auto it = menus_.actions.cbegin(); it != menus_.actions.cend(); ++it)

@@ -71,5 +71,56 @@ TEST_F(ReplaceWindowTest, PreCheckBoxOutputModeAndEncodingB)
     EXPECT_TRUE(boxOf(BtnReplace).contains(QStringLiteral("\"Encoding B\" is not available in this build.")));
 }
 
+// Replace Tags pumps events between files, so a click can arrive while B's audio is read ahead on a
+// thread of its own; a Compare then must neither clear nor rebuild the comparison under it.
+TEST_F(ReplaceWindowTest, ClicksDuringARunningReplaceAreRefusedAndTheRunCompletes)
+{
+    for (int i = 3; i <= 40; ++i) {
+        const QString name = QStringLiteral("%1.mp3").arg(i);
+        writeMp3(home.filePath("A"), name, 3, rowFrame(3, RowTitle, name.toLatin1()), cbrFrames(1));
+        writeMp3(home.filePath("B"), name, 3, rowFrame(3, RowEncodedBy, "b"), cbrFrames(50));
+    }
+    MainWindow& w = open();
+    w.runCommand(BtnCompare);
+    const int rows = w.comparisonModel()->rowCount();
+    ASSERT_EQ(rows, 80);
+
+    QStringList seenDuringRun;
+    int clicks = 0;
+    QTimer clicker;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (!w.session().busy())
+            return;
+        ++clicks;
+        seenDuringRun << QStringLiteral("compare enabled %1, mode enabled %2, abort enabled %3")
+                             .arg(enabled(BtnCompare))
+                             .arg(enabled(BtnModeB))
+                             .arg(enabled(BtnAbortBatch));
+        click(BtnCompare);
+        w.runCommand(CmdCompare);
+        w.runCommand(BtnModeB);
+        action(CmdExit)->trigger();
+    });
+    clicker.start(0);
+    w.runCommand(BtnReplace);
+    clicker.stop();
+
+    ASSERT_GT(clicks, 0) << "no click reached the window during the run";
+    EXPECT_EQ(seenDuringRun.first(), "compare enabled 0, mode enabled 0, abort enabled 1");
+    EXPECT_TRUE(w.modes().folderBMode);
+    EXPECT_EQ(w.comparisonModel()->rowCount(), rows);
+    EXPECT_EQ(w.session().state().a.count(), 40);
+    // Every file was written, each over its own B's audio; the buttons are back as a finished run leaves them.
+    for (int i = 1; i <= 40; ++i) {
+        const QByteArray made = readFile(home.filePath(QStringLiteral("temp/%1.mp3").arg(i)));
+        EXPECT_EQ(splitMp3(made).audio, cbrFrames(i <= 2 ? 2 : 50)) << i;
+    }
+    EXPECT_TRUE(enabled(BtnCompare) && enabled(BtnModeB) && enabled(BtnMoveFiles));
+    EXPECT_FALSE(enabled(BtnAbortBatch));
+    // The close asked during the run stopped nothing and closed nothing: the window still answers.
+    w.runCommand(BtnCompare);
+    EXPECT_EQ(w.comparisonModel()->rowCount(), rows);
+}
+
 } // namespace
 } // namespace vn::test
