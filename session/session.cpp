@@ -26,27 +26,24 @@ private:
     bool taken_;
 };
 
-namespace {
-
-void takeSides(ComparisonState& state, const Sides& sides)
+// A new comparison starts: the old one and its pairs go, the sides are taken.
+void ComparisonSession::start(const Sides& sides)
 {
-    clearComparison(state);
-    state.folderA = sides.folderA;
-    state.folderB = sides.folderB;
-    state.folderBMode = sides.folderBMode;
-    state.trackOffsetB = sides.trackOffsetB;
+    pairs_.clear();
+    lastReplaceResult_ = 0;
+    clearComparison(state_);
+    state_.folderA = sides.folderA;
+    state_.folderB = sides.folderB;
+    state_.folderBMode = sides.folderBMode;
+    state_.trackOffsetB = sides.trackOffsetB;
 }
-
-} // namespace
 
 int ComparisonSession::compare(const Sides& sides, const Settings& settings, Feedback& feedback)
 {
     const Job job(busy_);
     if (!job.taken())
         return CompareBusy;
-    pairs_.clear();
-    lastReplaceResult_ = 0;
-    takeSides(state_, sides);
+    start(sides);
     return compareAB(state_, settings.ExtPriorityList, settings.CP_Cue_Sheet, feedback);
 }
 
@@ -55,9 +52,7 @@ int ComparisonSession::loadTags(const Sides& sides, const Settings& settings)
     const Job job(busy_);
     if (!job.taken())
         return CompareBusy;
-    pairs_.clear();
-    lastReplaceResult_ = 0;
-    takeSides(state_, sides);
+    start(sides);
     const QStringList& priority = settings.ExtPriorityList;
     if (sides.folderB.isEmpty())
         return loadSideTags(state_.folderA, priority, state_.a);
@@ -95,12 +90,9 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
         count = int(candidates.size());
     }
     const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps);
-    if (code == 0) {
-        // The files have moved: what was compared no longer stands where it was.
-        clearComparison(state_);
-        pairs_.clear();
-        lastReplaceResult_ = 0;
-    }
+    // The files have moved: what was compared no longer stands where it was.
+    if (code == 0)
+        start(Sides{});
     return code;
 }
 
@@ -109,9 +101,7 @@ bool ComparisonSession::clear()
     const Job job(busy_);
     if (!job.taken())
         return false;
-    clearComparison(state_);
-    pairs_.clear();
-    lastReplaceResult_ = 0;
+    start(Sides{});
     return true;
 }
 

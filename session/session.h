@@ -52,6 +52,7 @@ public:
 
 private:
     class Job;
+    void start(const Sides& sides);
     ComparisonState state_;
     PairList pairs_;
     int lastReplaceResult_ = 0;
