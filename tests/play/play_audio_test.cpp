@@ -4,7 +4,7 @@
 // played, and for lossless sources sample for sample.
 #include "media/cue_sheet.h"
 #include "play/playback.h"
-#include "sound_server.h"
+#include "support/sound_server.h"
 #include "support/mp3_fixtures.h"
 #include "support/test_support.h"
 
