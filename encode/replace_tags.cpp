@@ -18,36 +18,6 @@ namespace {
 
 constexpr int64_t MaxTagSize = 0x0FFFFFFF; // what four 7-bit bytes can hold
 
-// A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
-// row is absent or its value does not lie inside the buffer behind a whole frame header.
-QByteArrayView frameBytes(const FileTags& file, int row)
-{
-    const TagValue& value = file.record[size_t(row)];
-    if (!value.present())
-        return {};
-    const uintptr_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
-    const auto begin = reinterpret_cast<uintptr_t>(file.tagBuffer.constData());
-    const auto end = begin + uintptr_t(file.tagBuffer.size());
-    const auto data = reinterpret_cast<uintptr_t>(value.data);
-    if (data < begin + headerSize || data > end || value.size > end - data)
-        return {};
-    return QByteArrayView(reinterpret_cast<const char*>(value.data) - headerSize, qsizetype(value.size + headerSize));
-}
-
-// A's flags go on as they are, except those announcing an extended header or a footer: neither is
-// written, and a reader believing the flag would take the first frame for one.
-uint8_t writtenFlags(const TagHeader& header)
-{
-    switch (header.version) {
-    case KindId3v23:
-        return header.flags & ~0x40u;
-    case KindId3v24:
-        return header.flags & ~0x50u;
-    default:
-        return header.flags;
-    }
-}
-
 void putSyncSafe(QByteArray& out, uint32_t value)
 {
     for (int shift = 21; shift >= 0; shift -= 7)
@@ -84,7 +54,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     std::array<QByteArrayView, TagFieldRowCount> frames;
     int64_t bodySize = 0;
     for (int row = 0; row < TagFieldRowCount; ++row) {
-        frames[size_t(row)] = frameBytes(rowFromB(row) ? b : a, row);
+        frames[size_t(row)] = id3FrameBytes(rowFromB(row) ? b : a, row);
         bodySize += frames[size_t(row)].size();
     }
     const int64_t padding = id3Padding(bodySize, blockSize, minPadding);
@@ -97,7 +67,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     tag.append("ID3", 3);
     tag.append(char(a.header.version));
     tag.append(char(a.header.revision));
-    tag.append(char(writtenFlags(a.header)));
+    tag.append(char(id3WrittenFlags(a.header)));
     putSyncSafe(tag, uint32_t(bodySize + padding));
     for (QByteArrayView frame : frames)
         tag.append(frame);
@@ -124,6 +94,36 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
 }
 
 } // namespace
+
+// A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
+// row is absent or its value does not lie inside the buffer behind a whole frame header.
+QByteArrayView id3FrameBytes(const FileTags& file, int row)
+{
+    const TagValue& value = file.record[size_t(row)];
+    if (!value.present())
+        return {};
+    const uintptr_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
+    const auto begin = reinterpret_cast<uintptr_t>(file.tagBuffer.constData());
+    const auto end = begin + uintptr_t(file.tagBuffer.size());
+    const auto data = reinterpret_cast<uintptr_t>(value.data);
+    if (data < begin + headerSize || data > end || value.size > end - data)
+        return {};
+    return QByteArrayView(reinterpret_cast<const char*>(value.data) - headerSize, qsizetype(value.size + headerSize));
+}
+
+// A's flags go on as they are, except those announcing an extended header or a footer: neither is
+// written, and a reader believing the flag would take the first frame for one.
+uint8_t id3WrittenFlags(const TagHeader& header)
+{
+    switch (header.version) {
+    case KindId3v23:
+        return header.flags & ~0x40u;
+    case KindId3v24:
+        return header.flags & ~0x50u;
+    default:
+        return header.flags;
+    }
+}
 
 QString tagVersionErrorText(int code)
 {
