@@ -60,46 +60,42 @@ PY
     touch "$work/done"
 fi
 
-now() { date +%s%N; }
 cat "$work/disc.wav" "$work"/tracks/*.wav > /dev/null # warm the cache
-# Times one command into $ms; what the command before wrote is flushed first and removed after.
+# Runs one command on an empty output folder, after what the command before wrote is flushed;
+# sets $ms (wall), $cpu (user + system, its children included) and $kb (largest resident set).
 timed() {
     rm -rf "$work/out"
     mkdir -p "$work/out"
     sync
-    t0=$(now); "$@"; t1=$(now)
-    ms=$(( (t1 - t0) / 1000000 ))
+    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null
+    set -- $(tail -n 1 "$work/time")
+    ms=$(awk -v e="$1" 'BEGIN { printf "%d", e * 1000 }')
+    cpu=$(awk -v u="$2" -v s="$3" 'BEGIN { printf "%d", (u + s) * 1000 }')
+    kb=$4
     rm -rf "$work/out"
 }
-lame_tool() {
-    for t in "$work"/tracks/*.wav; do lame --quiet --preset fast standard "$t" "$work/out/$(basename "$t" .wav).mp3"; done
-}
-flac_tool() {
-    for t in "$work"/tracks/*.wav; do flac -s -5 "$@" "$t" -o "$work/out/$(basename "$t" .wav).flac"; done
-}
-# The largest resident set of the run, in kB, into $kb.
-encode() {
-    /usr/bin/time -f %M -o "$work/rss" "$cli" encode "$work/A" "$work/disc.cue" --temp "$work/out" "$@" >/dev/null
-    kb=$(cat "$work/rss")
-}
+tracks='for t in "$0"/tracks/*.wav; do'
+lame_tool() { timed sh -c "$tracks"' lame --quiet --preset fast standard "$t" "$0/out/$(basename "$t" .wav).mp3"; done' "$work"; }
+flac_tool() { timed sh -c "$tracks"' flac -s -5 $1 "$t" -o "$0/out/$(basename "$t" .wav).flac"; done' "$work" "${1:-}"; }
+encode() { timed "$cli" encode "$work/A" "$work/disc.cue" --temp "$work/out" "$@"; }
 median() { echo "$1" | tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / (b > 0 ? b : 1) }'; }
 
 export VORNELIC_HOME="$work" # the default settings: --preset fast standard, FLAC level 5
-lt="" le="" le1="" ft="" fv="" fe="" fe1="" rss_lame=0 rss_flac=0 rss_one=0
+# Wall and CPU times per command, each a list over the repetitions.
+lt="" ltc="" le="" lec="" le1="" ft="" fv="" fvc="" fe="" fec="" fe1="" rss_lame=0 rss_flac=0 rss_one=0
 r=0
 while [ $r -lt "$reps" ]; do
     r=$((r + 1))
-    timed lame_tool; a=$ms
-    timed encode --encoder lame; b=$ms; [ "$kb" -gt "$rss_lame" ] && rss_lame=$kb
-    timed encode --encoder lame --jobs 1; c=$ms
-    lt="$lt $a" le="$le $b" le1="$le1 $c"
-    timed flac_tool; d=$ms
-    timed flac_tool --verify; e=$ms
-    timed encode --encoder flac; f=$ms; [ "$kb" -gt "$rss_flac" ] && rss_flac=$kb
-    timed encode --encoder flac --jobs 1; g=$ms; [ "$kb" -gt "$rss_one" ] && rss_one=$kb
-    ft="$ft $d" fv="$fv $e" fe="$fe $f" fe1="$fe1 $g"
-    echo "repetition $r: lame ${a} ms, encode lame ${b} ms (one at a time ${c} ms); flac ${d} ms, flac --verify ${e} ms, encode flac ${f} ms (one at a time ${g} ms)"
+    load=$(cut -d' ' -f1 /proc/loadavg)
+    lame_tool; lt="$lt $ms"; ltc="$ltc $cpu"; a="$ms ms ($cpu cpu)"
+    encode --encoder lame; le="$le $ms"; lec="$lec $cpu"; b="$ms ms ($cpu cpu)"; [ "$kb" -gt "$rss_lame" ] && rss_lame=$kb
+    encode --encoder lame --jobs 1; le1="$le1 $ms"; c="$ms ms"
+    flac_tool; ft="$ft $ms"; d="$ms ms"
+    flac_tool --verify; fv="$fv $ms"; fvc="$fvc $cpu"; e="$ms ms ($cpu cpu)"
+    encode --encoder flac; fe="$fe $ms"; fec="$fec $cpu"; f="$ms ms ($cpu cpu)"; [ "$kb" -gt "$rss_flac" ] && rss_flac=$kb
+    encode --encoder flac --jobs 1; fe1="$fe1 $ms"; g="$ms ms"; [ "$kb" -gt "$rss_one" ] && rss_one=$kb
+    echo "repetition $r (load $load): lame $a, encode lame $b, one at a time $c; flac $d, flac --verify $e, encode flac $f, one at a time $g"
 done
 
 mlt=$(median "$lt"); mle=$(median "$le"); mle1=$(median "$le1")
@@ -110,5 +106,7 @@ echo "image: 40 minutes, 12 tracks, $(du -m "$work/disc.wav" | cut -f1) MB; $(np
 echo "median lame ${mlt} ms, encode lame ${mle} ms: ratio ${lame_ratio} (target <= $target); one at a time $(ratio "$mle1" "$mlt")"
 echo "median flac --verify ${mfv} ms, encode flac ${mfe} ms: ratio ${flac_ratio} (target <= $target); one at a time $(ratio "$mfe1" "$mfv")"
 echo "median flac without --verify ${mft} ms: ratio $(ratio "$mfe" "$mft")"
+echo "CPU time, encode / the programs: lame $(ratio "$(median "$lec")" "$(median "$ltc")"), flac $(ratio "$(median "$fec")" "$(median "$fvc")")" \
+     "(wall ratios near these mean the cores were taken by other work)"
 echo "largest resident memory: encode lame ${rss_lame} kB, encode flac ${rss_flac} kB (one at a time ${rss_one} kB)"
 awk -v l="$lame_ratio" -v f="$flac_ratio" -v t="$target" 'BEGIN { exit !(l <= t && f <= t) }'

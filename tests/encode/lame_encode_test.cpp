@@ -145,6 +145,25 @@ TEST_F(LameEncode, TenSecondsOfFramesGiveTlen10000)
     EXPECT_EQ(ffmpegDecode(output("01 Title 1.mp3")).size(), 441000 * 4);
 }
 
+// "Mono" with a stereo image: the encoder mixes the two channels down (the stereo samples are not
+// taken for twice as many mono ones), so the track keeps its length.
+TEST_F(LameEncode, MonoModeMixesTheImageDownAndKeepsTheLength)
+{
+    writeMp3Folder(a, 1, 3);
+    const TestImage image = writeImage(dir.path(), "disc", {120}, true);
+    settings.Lame_Preset = 0;
+    settings.Lame_Bitrate_Mode = 2;
+    settings.Lame_Channel_Mode = 3;
+    ASSERT_EQ(encode(image.cue, EncoderLame).code, 0);
+    const ProcessResult probe = runProcess("ffprobe", {"-v", "error", "-show_entries", "stream=channels,bit_rate", "-of",
+                                                       "json", output("01 Title 1.mp3")});
+    const QJsonObject stream = QJsonDocument::fromJson(probe.out).object()["streams"].toArray().at(0).toObject();
+    EXPECT_EQ(stream["channels"].toInt(), 1);
+    EXPECT_EQ(stream["bit_rate"].toString(), "160000"); // the CBR bit rate of the defaults
+    EXPECT_EQ(ffmpegDecode(output("01 Title 1.mp3")).size(), image.pcm.size());
+    EXPECT_EQ(mutagenId3(output("01 Title 1.mp3"))["TSSE"].toString(), lameToolVersionText() + " (No preset) cbr160 q3");
+}
+
 TEST_F(LameEncode, BTagsRunWritesTheTrackRowsInVersion23WithoutPicture)
 {
     writeMp3Folder(a, 1, 4, writePicture(dir.filePath("cover.png")));
