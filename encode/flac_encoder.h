@@ -2,7 +2,7 @@
 // FLAC output through libFLAC, loaded at run time: the image's format from its first 44 bytes, the
 // Vorbis comments and picture a track's file carries, and the encoding of one sample range.
 
-#include "encode/lame_encoder.h"
+#include "encode/track_progress.h"
 #include "media/comparison.h"
 
 #include <QByteArray>

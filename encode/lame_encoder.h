@@ -3,13 +3,12 @@
 // [LAME] settings, the texts that name it in every file (TENC and TSSE), and the encoding of one
 // sample range of a CD image into a file that is being written.
 
+#include "encode/track_progress.h"
 #include "media/cue_sheet.h"
 
 #include <QString>
 #include <array>
-#include <atomic>
 #include <cstdint>
-#include <functional>
 
 namespace vn {
 
@@ -83,21 +82,6 @@ enum LameTrackCode : int {
     LameTempUnreadable = 11,
     LameOutputNotCreated = 12,
     LameCancelled = -1, // a track after a failed one, stopped on purpose; never reported
-};
-
-// What a running track tells the run: frames done so far (added as they are encoded), whether it
-// should stop, and, when the run is one track at a time on the calling thread, a percentage for
-// the status bar.
-struct TrackProgress {
-    std::atomic<uint64_t>* frames = nullptr;
-    std::function<bool()> cancelled;
-    std::function<void(int percent)> percent;
-    void advance(uint64_t n) const
-    {
-        if (frames)
-            frames->fetch_add(n, std::memory_order_relaxed);
-    }
-    bool stop() const { return cancelled && cancelled(); }
 };
 
 // Encodes sample frames first to last (inclusive) of the image into out, after what out holds,

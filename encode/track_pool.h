@@ -4,7 +4,7 @@
 // the files and the first failure are those a one-at-a-time run gives. Workers never talk to the
 // user; the calling thread shows their progress and pumps.
 
-#include "encode/lame_encoder.h"
+#include "encode/track_progress.h"
 
 #include <QString>
 #include <QStringList>
