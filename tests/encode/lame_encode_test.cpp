@@ -3,6 +3,8 @@
 // sample count through the LAME tag.
 #include "encode/image_fixtures.h"
 #include "encode/lame_encoder.h"
+#include "encode/lame_id3_tag.h"
+#include "support/mp3_fixtures.h"
 
 #include <QJsonArray>
 
@@ -56,6 +58,38 @@ TEST(LameConfig, QualityTravelsWithItsComplementOnlyWithoutPreset)
     EXPECT_EQ(cbr.bEnableVBR, 0);
     EXPECT_EQ(cbr.nVbrMethod, -1);
     EXPECT_EQ(cbr.nQuality, 0);
+}
+
+// The encoder's own frames in each tag version: 2.2 frame headers, 2.3 sizes, 2.4 sync-safe sizes
+// (a CD identifier of a long disc is well over 127 bytes).
+TEST(LameId3Tag, EncoderFramesReadBackInEveryVersion)
+{
+    QTemporaryDir dir;
+    QByteArray toc = "63";
+    for (int k = 0; k <= 99; ++k)
+        toc += '+' + QByteArray::number(150 + 4000 * k, 16).toUpper();
+    for (const uint8_t version : {2, 3, 4}) {
+        SCOPED_TRACE(int(version));
+        LameTagSource source;
+        source.version = version;
+        source.encodedBy = "LAME3.100";
+        source.encoderSettings = "LAME3.100 --preset fast standard";
+        source.length = "10000";
+        source.discToc = toc;
+        const QByteArray tag = lameId3Tag(source, 0, 100);
+        const QString path = dir.filePath(QStringLiteral("v%1.mp3").arg(version));
+        ASSERT_TRUE(writeFile(path, tag + cbrFrames(4)));
+        const QJsonObject read = mutagenId3(path);
+        EXPECT_EQ(read["version"].toString(), QStringLiteral("2.%1").arg(version));
+        EXPECT_EQ(read["TENC"].toString(), "LAME3.100");
+        EXPECT_EQ(read["TSSE"].toString(), "LAME3.100 --preset fast standard");
+        EXPECT_EQ(read["TLEN"].toString(), "10000");
+        EXPECT_EQ(read["MCDI"].toString(), QString::fromLatin1(toc + '\0'));
+        // The audio starts where the tag says: all four frames are found.
+        const ProcessResult packets = runProcess("ffprobe", {"-v", "error", "-count_packets", "-show_entries",
+                                                             "stream=nb_read_packets", "-of", "csv=p=0", path});
+        EXPECT_EQ(packets.out.trimmed(), "4");
+    }
 }
 
 class LameEncode : public ImageEncode {};
