@@ -75,6 +75,16 @@ int ComparisonSession::replace(const Settings& settings, const ReplaceOptions& o
     return lastReplaceResult_;
 }
 
+int ComparisonSession::encode(const Settings& settings, const EncodeOptions& options, Feedback& feedback,
+                              EncodeOutcome& outcome)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    lastReplaceResult_ = encodeImage(state_, settings, options, feedback, pairs_, outcome);
+    return lastReplaceResult_;
+}
+
 int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback& feedback, std::vector<MoveStep>* steps)
 {
     const Job job(busy_);

@@ -4,6 +4,7 @@
 // runs (and pumps events), the session refuses every other step: nothing changes the state under a
 // running job, such as the thread that reads B's audio ahead during Replace Tags.
 
+#include "encode/encoding_b.h"
 #include "encode/move_files.h"
 #include "encode/replace_tags.h"
 #include "media/comparison.h"
@@ -43,6 +44,9 @@ public:
     // Replace Tags on the compared or loaded sides; the number of pairs (0 after a refused
     // pre-check), or SessionBusy.
     int replace(const Settings& settings, const ReplaceOptions& options, Feedback& feedback, ReplaceOutcome& outcome);
+    // Encoding B on the compared CD image; the pairs it made are what Move Files then works on.
+    // SessionBusy while another step runs, else encodeImage's result.
+    int encode(const Settings& settings, const EncodeOptions& options, Feedback& feedback, EncodeOutcome& outcome);
     // Move Files for the pairs of the last replace; when there was none (the command line), every A
     // file is a candidate and only a file that carries exactly its tags takes its place. 0, a
     // LevelFolderCode or SessionBusy.
