@@ -11,6 +11,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -220,7 +221,7 @@ TEST_F(CdImageWindowTest, CancelAbortBatchAndARefusedOverwriteLeaveTheOldFiles)
     EXPECT_TRUE(toolButton(tool, CdImgApply)->isEnabled());
 }
 
-TEST_F(CdImageWindowTest, ADriveThatCannotBeReadSaysWhyAndAnEmptyNameWritesNothing)
+TEST_F(CdImageWindowTest, AnUnreadableDriveSaysWhyAnEmptyNameWritesNothingAndBrowseNamesTheSheet)
 {
     writeSettings(0);
     open();
@@ -241,6 +242,32 @@ TEST_F(CdImageWindowTest, ADriveThatCannotBeReadSaysWhyAndAnEmptyNameWritesNothi
     EXPECT_EQ(child<QComboBox>(&tool, "driveList")->count(), int(tool.drives().size()));
     for (const CdDriveInfo& d : tool.drives())
         EXPECT_NE(d.device, disc.cuePath);
+
+    // Browse names the sheet to create: an existing one is taken without a question (Start asks),
+    // a cancel changes nothing.
+    const QString chosen = home.filePath("out/chosen.cue");
+    ASSERT_TRUE(writeFile(chosen, "x"));
+    for (const bool accept : {true, false}) {
+        QString title;
+        QStringList filters;
+        onNextModal([&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            ASSERT_TRUE(files);
+            title = files->windowTitle();
+            filters = files->nameFilters();
+            if (accept) {
+                files->selectFile(chosen);
+                static_cast<QDialog*>(files)->accept(); // as the Save button does
+            } else {
+                files->reject();
+            }
+        });
+        toolButton(tool, CdImgBrowse)->click();
+        EXPECT_EQ(title, "Select CUE sheet file");
+        EXPECT_EQ(filters, QStringList({"Cue files {*.cue} (*.cue)", "All files {*.*} (*)"}));
+        EXPECT_EQ(child<QLineEdit>(&tool, "cuePath")->text(), QDir::toNativeSeparators(chosen));
+    }
+    EXPECT_EQ(readFile(chosen), "x");
 }
 
 TEST_F(CdImageWindowTest, AutoCddbAfterTheCompareOfANewImageFillsTheBRowsAndLeavesTheClipboard)
