@@ -106,6 +106,15 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
     return code;
 }
 
+int ComparisonSession::queryCddb(const Settings& settings, Feedback& feedback, bool interactive, QString* transcript,
+                                 CddbResult* found)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    return vn::queryCddb(state_, settings, feedback, interactive, transcript, found);
+}
+
 bool ComparisonSession::clear()
 {
     const Job job(busy_);

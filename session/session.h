@@ -4,6 +4,7 @@
 // runs (and pumps events), the session refuses every other step: nothing changes the state under a
 // running job, such as the thread that reads B's audio ahead during Replace Tags.
 
+#include "cd/cddb_query.h"
 #include "encode/encoding_b.h"
 #include "encode/move_files.h"
 #include "encode/replace_tags.h"
@@ -51,6 +52,11 @@ public:
     // file is a candidate and only a file that carries exactly its tags takes its place. 0, a
     // LevelFolderCode or SessionBusy.
     int move(const Settings& settings, bool backupMode, Feedback& feedback, std::vector<MoveStep>* steps = nullptr);
+    // Asks the CDDB servers for the titles of the compared CD image and, on success, puts them into
+    // its cue sheet and B rows (queryCddb's CddbCode), or SessionBusy: the titles are part of the
+    // comparison, so no other step may run meanwhile.
+    int queryCddb(const Settings& settings, Feedback& feedback, bool interactive, QString* transcript = nullptr,
+                  CddbResult* found = nullptr);
     // Releases the comparison and the pairs (refused while busy).
     bool clear();
 

@@ -1,4 +1,5 @@
 // The features of this build. A new capability adds its controller here and nowhere in the frame.
+#include "app/features/cd_image_controller.h"
 #include "app/features/cddb_controller.h"
 #include "app/features/compare_controller.h"
 #include "app/features/encoder_options_controller.h"
@@ -19,6 +20,7 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<FolderPathsController>(context));
     features.push_back(std::make_unique<EncoderOptionsController>(context));
     features.push_back(std::make_unique<PlaybackController>(context));
+    features.push_back(std::make_unique<CdImageController>(context));
     features.push_back(std::make_unique<CddbController>(context));
     features.push_back(std::make_unique<HelpController>(context));
     return features;

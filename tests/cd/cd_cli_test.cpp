@@ -1,5 +1,5 @@
 // vornelic-cli's rip, drives and cddb commands, run as the user runs them.
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

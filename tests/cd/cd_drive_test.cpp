@@ -1,6 +1,6 @@
 // Drives: an image opened as a drive, the drive list's text and the choice of the saved drive.
 #include "cd/cd_drive.h"
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 
 #include <gtest/gtest.h>
 

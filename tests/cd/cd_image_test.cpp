@@ -1,5 +1,5 @@
 // CD images read from a virtual drive: a BIN/cue pair made here, opened by libcdio like a disc.
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 #include "cd/cd_image.h"
 #include "media/cue_sheet.h"
 #include "util/byte_reader.h"

@@ -1,6 +1,6 @@
 // CDDB: the disc id, the reading of a read reply, and whole exchanges with a local HTTP server that
 // answers with canned replies over real sockets, including servers that misbehave.
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 #include "cd/cddb.h"
 #include "cd/cddb_query.h"
 #include "config/settings.h"
