@@ -6,6 +6,7 @@
 #include "app/features/folder_paths_controller.h"
 #include "app/features/help_controller.h"
 #include "app/features/playback_controller.h"
+#include "app/features/utilities_controller.h"
 #include "app/window/window_controls.h"
 #include "config/settings.h"
 
@@ -22,6 +23,7 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<PlaybackController>(context));
     features.push_back(std::make_unique<CdImageController>(context));
     features.push_back(std::make_unique<CddbController>(context));
+    features.push_back(std::make_unique<UtilitiesController>(context));
     features.push_back(std::make_unique<HelpController>(context));
     return features;
 }
