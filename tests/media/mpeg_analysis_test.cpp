@@ -14,13 +14,8 @@
 namespace vn {
 namespace {
 
+using test::be32;
 using test::cbrFrames;
-
-QByteArray be32(uint32_t v)
-{
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    return QByteArray(b, 4);
-}
 
 // One MPEG-1 Layer III frame at 44100 Hz with the given bit-rate byte, cut to its length.
 QByteArray frameAt(int rateByte, int length)
@@ -80,7 +75,7 @@ TEST(MpegStream, PlainFramesSkipJunkSplitOffId3v1AndFillTheRecord)
     EXPECT_EQ(Analysis(cbrFrames(10)).info.sampleCount, 10u * 1152);
     const Analysis a(cbrFrames(10) + QByteArray(100, '\x11'));
     EXPECT_EQ(a.info.frameCount, 10u);
-    EXPECT_EQ(a.info.sampleCount, uint32_t((4270ull * 44100 + 8000) / 16000));
+    EXPECT_EQ(a.info.sampleCount, 11769u); // 4270 bytes at 16000 bytes/s, rounded
     EXPECT_EQ(bitRateText(a.info), "CBR 128");
     EXPECT_EQ(QByteArrayView(reinterpret_cast<const char*>(a.header.raw.data()), 4), be32(0xFFFB9064));
     EXPECT_EQ(a.record[RowCodec].bytes(), be32(0xFFFB9064));
@@ -146,9 +141,6 @@ TEST(MpegStream, NothingFoundGivesZerosAndDurationTextsRound)
 
 TEST(MpegStreamCrossCheck, EncodedFilesAgreeWithFfprobeAndTheirInput)
 {
-    for (const char* program : {"lame", "ffmpeg", "ffprobe"})
-        if (!test::haveProgram(program))
-            GTEST_SKIP() << program << " missing";
     QTemporaryDir dir;
     // Name, sample rate, channels, lame's options (ffmpeg's for Layer II), version, layer, VBR, LAME tag.
     const std::tuple<const char*, uint32_t, int, QStringList, int, int, bool, bool> cases[] = {
