@@ -97,7 +97,12 @@ TEST(CddbRead, SplitLinesTrackNumbersYearsAndTheEnd)
     EXPECT_EQ(result.year, 2001u); // DYEAR after EXTD overrides it
     EXPECT_EQ(result.genre, QStringLiteral("rock"));
     EXPECT_EQ(result.discId, 0x0a0b0c0du);
+}
 
+TEST(CddbRead, WithoutASlashTheTitleIsTheAlbumAndTheLastLineNeedsNoLineFeed)
+{
+    CueSheet cue = twoTrackSheet();
+    CddbResult result;
     parseCddbRead("DYEAR=2001\nEXTD= YEAR: 1999\nDGENRE=Blues\nDTITLE=No slash here\nTTITLE0=last piece without line feed",
                   cue, result, false);
     EXPECT_EQ(result.year, 2001u); // EXTD only fills a year still missing
@@ -107,7 +112,12 @@ TEST(CddbRead, SplitLinesTrackNumbersYearsAndTheEnd)
     EXPECT_TRUE(cue.performers[0].isNull());
     EXPECT_TRUE(cue.performers[1].isNull());
     EXPECT_TRUE(cue.titles[1].isNull());
+}
 
+TEST(CddbRead, AnEmptyYearIsFilledFromTheExtendedData)
+{
+    CueSheet cue = twoTrackSheet();
+    CddbResult result;
     parseCddbRead("DYEAR=\nEXTD= YEAR: 1999\n", cue, result, false);
     EXPECT_EQ(result.year, 1999u);
 }
@@ -229,35 +239,37 @@ TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)
     EXPECT_EQ(cddbLookup(cue, result, serverAt(""), nullptr), CddbNoServer);
 }
 
-TEST(CddbHttp, SilentFloodingAndBrokenServersAllEnd)
-{
+struct CddbHttp : ::testing::Test {
     CannedHttpServer server;
-    server.silent("/silent");
-    server.flood("/flood");
-    server.closeMidway("/broken", "200 rock 0a0b0c0d Some");
-    server.reply("/error", "500 Internal trouble\r\n", 500);
     HttpLimits limits;
-    limits.timeoutMs = 300;
     QByteArray body;
+    int get(const QByteArray& path, Feedback* feedback = nullptr)
+    {
+        return httpGetText(QString::fromLatin1(server.url(path)), body, limits, feedback);
+    }
+};
 
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/silent")), body, limits), HttpTimedOut);
+TEST_F(CddbHttp, ASilentServerTimesOut)
+{
+    server.silent("/silent");
+    limits.timeoutMs = 300;
+    EXPECT_EQ(get("/silent"), HttpTimedOut);
     EXPECT_TRUE(body.isEmpty());
+}
 
-    limits.timeoutMs = 60000;
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/flood")), body, limits), 1 << 20);
+TEST_F(CddbHttp, AFloodingServerIsCutAtTheSizeCap)
+{
+    server.flood("/flood");
+    EXPECT_EQ(get("/flood"), 1 << 20);
     EXPECT_EQ(body.size(), 1 << 20);
     EXPECT_EQ(body.count('x'), 1 << 20);
     EXPECT_LT(server.floodBytesSent, 50ll << 20); // the client stopped taking it
+}
 
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/broken")), body, limits), HttpBroken);
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/error")), body, limits), 22); // the body counts, whatever the status
-    EXPECT_EQ(body, QByteArray("500 Internal trouble\r\n"));
-
-    EXPECT_EQ(httpGetText(QString(), body, limits), HttpEmptyUrl);
-    EXPECT_EQ(httpGetText(QStringLiteral("ftp://127.0.0.1/x"), body, limits), HttpNoSession);
-    EXPECT_EQ(httpGetText(QStringLiteral("not a url"), body, limits), HttpNoSession);
-
-    // A port nobody listens on.
+TEST_F(CddbHttp, ABrokenReplyOrAClosedPortIsBroken)
+{
+    server.closeMidway("/broken", "200 rock 0a0b0c0d Some");
+    EXPECT_EQ(get("/broken"), HttpBroken);
     quint16 closedPort;
     {
         QTcpServer probe;
@@ -265,11 +277,29 @@ TEST(CddbHttp, SilentFloodingAndBrokenServersAllEnd)
         closedPort = probe.serverPort();
     }
     EXPECT_EQ(httpGetText(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort), body, limits), HttpBroken);
+}
 
-    // The user's stop ends a wait, and the caller's events ran meanwhile.
+TEST_F(CddbHttp, AnErrorStatusStillGivesItsBody)
+{
+    server.reply("/error", "500 Internal trouble\r\n", 500);
+    EXPECT_EQ(get("/error"), 22);
+    EXPECT_EQ(body, QByteArray("500 Internal trouble\r\n"));
+}
+
+TEST_F(CddbHttp, NoUrlOrOneThatIsNotHttpOpensNoSession)
+{
+    EXPECT_EQ(httpGetText(QString(), body, limits), HttpEmptyUrl);
+    EXPECT_EQ(httpGetText("ftp://127.0.0.1/x", body, limits), HttpNoSession);
+    EXPECT_EQ(httpGetText("not a url", body, limits), HttpNoSession);
+}
+
+TEST_F(CddbHttp, TheUsersStopEndsAWaitWhileTheCallersEventsRun)
+{
+    server.silent("/silent");
+    limits.timeoutMs = 60000;
     RecordingFeedback feedback;
     feedback.abortWhen = [&] { return feedback.pumps >= 2; };
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/silent")), body, limits, &feedback), HttpCanceled);
+    EXPECT_EQ(get("/silent", &feedback), HttpCanceled);
     EXPECT_GE(feedback.pumps, 2);
 }
 
@@ -314,7 +344,7 @@ TEST_F(CddbQueryFixture, MisbehavingFirstServersFallBackToTheSecond)
     }
 }
 
-TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
+TEST_F(CddbQueryFixture, SuccessRefreshesTheBRows)
 {
     CannedHttpServer server;
     server.reply(QueryKey, "200 rock 0a0b0c0d Some Artist / Some Album\r\n");
@@ -332,8 +362,13 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
     EXPECT_EQ(b2[10], QStringLiteral("Rock"));
     EXPECT_EQ(b2[7], QStringLiteral("before")); // the other columns stay
     EXPECT_EQ(state.rows[2][1], QStringLiteral("before")); // and the A rows
+}
 
+TEST_F(CddbQueryFixture, RefreshedRowsFollowTheOffsetOfB)
+{
     // With the B side shifted down by one, track 1 is in row 3.
+    state.cue->titles[1] = "First";
+    state.cue->titles[2] = "Second";
     state.trackOffsetB = 1;
     state.rows.assign(6, ListRow{});
     CddbResult none;
@@ -342,8 +377,11 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
     EXPECT_EQ(state.rows[5][6], QStringLiteral("Second"));
     EXPECT_EQ(state.rows[3][9], QString()); // year 0 shows nothing
     EXPECT_TRUE(state.rows[1][6].isEmpty());
+}
 
-    // Both servers failing: nothing changes.
+TEST_F(CddbQueryFixture, FailureLeavesTheRowsAndTheTitles)
+{
+    state.cue = withOldTitles();
     CannedHttpServer empty;
     empty.reply("cddb+query", "202 No match\r\n");
     settings.Cddb_Server1 = empty.url();
@@ -353,7 +391,7 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
     EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Failed"));
     EXPECT_EQ(state.rows, rows);
-    EXPECT_EQ(state.cue->titles[0], QStringLiteral("Some Album"));
+    EXPECT_EQ(state.cue->titles[0], QStringLiteral("Old Album"));
     // Without a second server the first one's answer stands.
     settings.Cddb_Server2.clear();
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);

@@ -35,7 +35,7 @@ QString printingTool(const QString& folder, const QString& name, const QByteArra
 TEST(ProbeTool, WorkedExamplesGiveTheirVersionTexts)
 {
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("calls.log"));
+    const QString log = dir.filePath("calls.log");
     ToolFeedback feedback;
     QByteArray version = "stale";
 
@@ -74,49 +74,55 @@ TEST(ProbeTool, WorkedExamplesGiveTheirVersionTexts)
     EXPECT_EQ(calls[2], (QStringList{"ffmpeg", "-version"}));
 }
 
+// What the installed tools say about themselves, read here without the program's probes: the
+// libopus version opusenc names, libavformat's version as ffprobe gives it in numbers, and the
+// audio encoders of ffmpeg's listing below its legend.
+QByteArray opusencVersion()
+{
+    const QByteArray banner = test::runProcess("opusenc", {"--version"}).out;
+    const auto opus = QRegularExpression("using libopus ([0-9][0-9A-Za-z.~+-]*)").match(QString::fromLatin1(banner));
+    EXPECT_TRUE(opus.hasMatch()) << banner.constData();
+    return ("OpusEnc " + opus.captured(1)).toLatin1().left(OpusEncVersionSize - 1);
+}
+QByteArray ffmpegVersion()
+{
+    const QJsonArray libraries =
+        QJsonDocument::fromJson(
+            test::runProcess("ffprobe", {"-v", "quiet", "-show_library_versions", "-of", "json"}).out)
+            .object()["library_versions"]
+            .toArray();
+    for (const QJsonValue& v : libraries) {
+        const QJsonObject o = v.toObject();
+        if (o["name"].toString() == u"libavformat")
+            return QStringLiteral("FFmpeg %1.%2.%3").arg(o["major"].toInt()).arg(o["minor"].toInt()).arg(o["micro"].toInt()).toLatin1();
+    }
+    ADD_FAILURE() << "ffprobe names no libavformat";
+    return {};
+}
+QList<QByteArray> ffmpegAudioEncoders()
+{
+    const test::ProcessResult python = test::runPython(
+        "import re, subprocess\n"
+        "out = subprocess.run(['ffmpeg', '-hide_banner', '-encoders'], capture_output=True, text=True).stdout\n"
+        "out = out.split('------', 1)[1]\n"
+        "print('\\n'.join(m.group(1) for m in re.finditer(r'^ A[A-Z.]{5} (\\S+)', out, re.M)))");
+    EXPECT_EQ(python.exitCode, 0) << python.err.constData();
+    return python.out.trimmed().split('\n');
+}
+
 TEST(ProbeTool, RealOpusencAndFfmpegAnswer)
 {
     QByteArray version;
-    ASSERT_EQ(probeTool(QStringLiteral("opusenc"), QStringLiteral("--version"), "libopus", "OpusEnc", version,
-                        OpusEncVersionSize, false, nullptr),
-              1);
-    // The libopus version opusenc names, as a reader of its banner finds it.
-    const QByteArray banner = test::runProcess(QStringLiteral("opusenc"), {QStringLiteral("--version")}).out;
-    const auto opus =
-        QRegularExpression(QStringLiteral("using libopus ([0-9][0-9A-Za-z.~+-]*)")).match(QString::fromLatin1(banner));
-    ASSERT_TRUE(opus.hasMatch()) << banner.constData();
-    EXPECT_EQ(version, ("OpusEnc " + opus.captured(1)).toLatin1().left(OpusEncVersionSize - 1));
-
-    ASSERT_EQ(probeTool(QStringLiteral("ffmpeg"), QStringLiteral("-version"), "libavformat", "FFmpeg", version,
-                        FfmpegVersionSize, false, nullptr),
-              1);
-    // ffprobe reports the same library's version as numbers.
-    const QJsonArray libraries =
-        QJsonDocument::fromJson(
-            test::runProcess(QStringLiteral("ffprobe"),
-                             {QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-show_library_versions"),
-                              QStringLiteral("-of"), QStringLiteral("json")})
-                .out)
-            .object()
-            .value(QStringLiteral("library_versions"))
-            .toArray();
-    QString expected;
-    for (const QJsonValue& v : libraries) {
-        const QJsonObject o = v.toObject();
-        if (o.value(QStringLiteral("name")).toString() == u"libavformat")
-            expected = QStringLiteral("FFmpeg %1.%2.%3")
-                           .arg(o.value(QStringLiteral("major")).toInt())
-                           .arg(o.value(QStringLiteral("minor")).toInt())
-                           .arg(o.value(QStringLiteral("micro")).toInt());
-    }
-    ASSERT_FALSE(expected.isEmpty());
-    EXPECT_EQ(version, expected.toLatin1());
+    ASSERT_EQ(probeTool("opusenc", "--version", "libopus", "OpusEnc", version, OpusEncVersionSize, false, nullptr), 1);
+    EXPECT_EQ(version, opusencVersion());
+    ASSERT_EQ(probeTool("ffmpeg", "-version", "libavformat", "FFmpeg", version, FfmpegVersionSize, false, nullptr), 1);
+    EXPECT_EQ(version, ffmpegVersion());
 }
 
 TEST(ProbeTool, AToolThatDoesNotAnswerStaysUnavailableAndOnlyQaacSaysSo)
 {
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("calls.log"));
+    const QString log = dir.filePath("calls.log");
     ToolFeedback feedback;
     QByteArray version = "stale";
 
@@ -151,16 +157,7 @@ TEST(FfmpegEncoders, TheListHoldsTheAudioEncodersFfmpegNames)
         EXPECT_TRUE(list.contains(name)) << name;
     for (const char* name : {"=", "libx264", "png", "mjpeg", "srt"})
         EXPECT_FALSE(list.contains(name)) << name;
-    // Python reading the same listing below its legend finds the same audio encoders.
-    const test::ProcessResult python = test::runPython(QStringLiteral(
-        "import re, subprocess\n"
-        "out = subprocess.run(['ffmpeg', '-hide_banner', '-encoders'], capture_output=True, text=True).stdout\n"
-        "out = out.split('------', 1)[1]\n"
-        "print('\\n'.join(m.group(1) for m in re.finditer(r'^ A[A-Z.]{5} (\\S+)', out, re.M)))"));
-    ASSERT_EQ(python.exitCode, 0);
-    QList<QByteArray> expected = python.out.trimmed().split('\n');
-    EXPECT_EQ(list, expected);
-
+    EXPECT_EQ(list, ffmpegAudioEncoders());
     EXPECT_TRUE(listFfmpegEncoders(QString()).isEmpty());
     EXPECT_TRUE(listFfmpegEncoders(QStringLiteral("/nonexistent/ffmpeg")).isEmpty());
 }
@@ -188,7 +185,7 @@ TEST(FfmpegEncoders, TheCheckTellsWhenTheOptionsNameAnEncoderFfmpegLacks)
 TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
 {
     QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("calls.log"));
+    const QString log = dir.filePath("calls.log");
     Settings settings = defaultSettings(dir.path());
     settings.Qaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("qaac"), log);
     settings.Fdkaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("fdkaac"), log);
@@ -221,16 +218,28 @@ TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
               QStringList(QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'libopus' is not "
                                          "installed in the current version of FFmpeg.")));
 
-    // After the options change the check runs again; without a list it has nothing to check against.
-    settings.FFmpeg_Options = QStringLiteral("flac");
+}
+
+TEST(ProbeOutsideTools, ChangedOptionsAreCheckedAgainstTheListWhenThereIsOne)
+{
+    Settings settings = defaultSettings(QDir::tempPath());
+    EncoderAvailability available;
+    available.ffmpegEncoders = {"aac", "flac"};
+    ToolFeedback feedback;
+    settings.FFmpeg_Options = "flac";
+    ffmpegOptionsChanged(settings, available, feedback);
+    settings.FFmpeg_Options = "libopus";
     ffmpegOptionsChanged(settings, available, feedback);
     EXPECT_EQ(feedback.messages.size(), 1);
     available.ffmpegEncoders.clear();
-    settings.FFmpeg_Options = QStringLiteral("nothing");
+    settings.FFmpeg_Options = "nothing";
     ffmpegOptionsChanged(settings, available, feedback);
     EXPECT_EQ(feedback.messages.size(), 1);
+}
 
-    // Nothing set: every tool unavailable, nothing said.
+TEST(ProbeOutsideTools, WithNothingSetEveryToolIsUnavailableAndNothingIsSaid)
+{
+    QTemporaryDir dir;
     EncoderAvailability none;
     ToolFeedback quiet;
     probeOutsideTools(defaultSettings(dir.path()), none, quiet);
@@ -242,40 +251,25 @@ TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
 TEST(EncodersCommand, PrintsEachEncoderWithItsVersionAndFfmpegsAudioEncoders)
 {
     QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("Vornelic.ini"));
+    const QString ini = dir.filePath("Vornelic.ini");
     ASSERT_TRUE(test::writeFile(ini, "[OpusEnc]\r\nOpusEnc_Exe=opusenc\r\n[FFmpeg]\r\nFFmpeg_Exe=ffmpeg\r\n"
                                      "FFmpeg_Options=libopus -b:a 192k\r\n[qaac]\r\nQaac_Exe=" +
-                                         dir.filePath(QStringLiteral("no-qaac")).toUtf8() + "\r\n"));
-    const test::ProcessResult r =
-        test::runProcess(test::cliPath(), {QStringLiteral("--ini"), ini, QStringLiteral("encoders")});
+                                         dir.filePath("no-qaac").toUtf8() + "\r\n"));
+    const test::ProcessResult r = test::runCli({"--ini", ini, "encoders"});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    // The configured qaac does not exist: unavailable without a box; libopus is in this FFmpeg.
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
     const QList<QByteArray> lines = r.out.split('\n');
     ASSERT_GE(lines.size(), 8);
     EXPECT_TRUE(lines[0].startsWith("LAME\t"));
     EXPECT_TRUE(lines[1].startsWith("FLAC\t"));
-    EXPECT_EQ(lines[2], QByteArray("qaac\tunavailable"));
-    EXPECT_EQ(lines[3], QByteArray("fdkaac\tunavailable"));
-    QByteArray opus, ffmpeg;
-    ASSERT_EQ(probeTool(QStringLiteral("opusenc"), QStringLiteral("--version"), "libopus", "OpusEnc", opus,
-                        OpusEncVersionSize, false, nullptr),
-              1);
-    ASSERT_EQ(probeTool(QStringLiteral("ffmpeg"), QStringLiteral("-version"), "libavformat", "FFmpeg", ffmpeg,
-                        FfmpegVersionSize, false, nullptr),
-              1);
-    EXPECT_EQ(lines[4], "opusenc\t" + opus);
-    EXPECT_EQ(lines[5], "FFmpeg\t" + ffmpeg);
-    EXPECT_EQ(lines[6], QByteArray("FFmpeg audio encoders:"));
+    EXPECT_EQ(lines.mid(2, 5), (QList<QByteArray>{"qaac\tunavailable", "fdkaac\tunavailable", "opusenc\t" + opusencVersion(),
+                                                  "FFmpeg\t" + ffmpegVersion(), "FFmpeg audio encoders:"}));
     QList<QByteArray> listed;
     for (qsizetype i = 7; i < lines.size() && !lines[i].isEmpty(); ++i)
         listed << lines[i].trimmed();
-    EXPECT_EQ(listed, listFfmpegEncoders(QStringLiteral("ffmpeg")));
-    // The configured qaac does not exist: unavailable without a box; libopus is in this FFmpeg.
-    EXPECT_TRUE(r.err.isEmpty()) << r.err.constData();
-
-    EXPECT_EQ(test::runProcess(test::cliPath(),
-                               {QStringLiteral("--ini"), ini, QStringLiteral("encoders"), QStringLiteral("extra")})
-                  .exitCode,
-              2);
+    EXPECT_EQ(listed, ffmpegAudioEncoders());
+    EXPECT_EQ(test::runCli({"--ini", ini, "encoders", "extra"}).exitCode, 2);
 }
 
 } // namespace
