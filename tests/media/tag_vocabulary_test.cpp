@@ -83,11 +83,11 @@ TEST(Genres, MatchTheListIndependentReadersUse)
     const auto listed = vn::test::runPython("from mutagen._constants import GENRES\nprint('\\n'.join(GENRES))");
     ASSERT_EQ(listed.exitCode, 0) << listed.err.constData(); // mutagen is installed by scripts/install-deps
     const QList<QByteArray> names = listed.out.trimmed().split('\n');
-    ASSERT_EQ(names.size(), GenreCount);
-    for (int i = 0; i < GenreCount; ++i)
+    ASSERT_GT(names.size(), 190);
+    for (int i = 0; i < names.size(); ++i)
         EXPECT_EQ(QByteArray(genreName(i)), names[i]) << i;
     EXPECT_EQ(genreName(-1), nullptr);
-    EXPECT_EQ(genreName(GenreCount), nullptr);
+    EXPECT_EQ(genreName(int(names.size())), nullptr); // no more names than mutagen knows
 }
 
 } // namespace
