@@ -130,7 +130,7 @@ TEST_F(WindowTest, TheWindowAndTheCommandLineListTheDemoCollectionAlike)
         runProcess(QStringLiteral(VORNELIC_SOURCE_DIR "/scripts/make-demo-collection"), {demo});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
     MainWindow& w = open();
-    for (const QString& sideB : {demo + "/B", demo + "/cd/disc.cue"}) {
+    for (const QString& sideB : {demo + "/B", demo + "/cd/disc.cue"}) [&] {
         const ProcessResult cli = runProcess(cliPath(), {QStringLiteral("compare"), demo + "/A", sideB});
         ASSERT_EQ(cli.exitCode, 0) << cli.err.constData();
         const std::vector<QStringList> expected = parseTsv(cli.out);
@@ -148,7 +148,7 @@ TEST_F(WindowTest, TheWindowAndTheCommandLineListTheDemoCollectionAlike)
             for (int c = 0; c < ListColumnCount; ++c)
                 EXPECT_EQ(list.text(r, c), expected[size_t(r + 1)].value(c)) << sideB.toStdString() << " row " << r << " column " << c;
         }
-    }
+    }();
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST_F(RipFixture, BinImageHoldsTheDiscAudioExactlyWithEveryReaderAndBlockSize)
 TEST_F(RipFixture, DataTrackAfterTheAudioIsLeftOutAndWavImageIsReadByPython)
 {
     const DiscImage disc = makeDiscImage(dir.path(), QStringLiteral("extra"), {0, 1200, 2100}, 2600, 500);
-    for (uint32_t format : {uint32_t(RipWav), uint32_t(RipImg)}) {
+    for (uint32_t format : {uint32_t(RipWav), uint32_t(RipImg)}) [&] {
         RipSettings rip = settingsFor(disc, QStringLiteral("image.cue"), format);
         QFile::remove(rip.cuePath);
         RecordingFeedback feedback;
@@ -115,7 +115,7 @@ TEST_F(RipFixture, DataTrackAfterTheAudioIsLeftOutAndWavImageIsReadByPython)
             EXPECT_EQ(cue, "FILE \"image.img\" BINARY\r\n" + tracks);
             EXPECT_EQ(readFile(path("image.img")), disc.audio);
         }
-    }
+    }();
 }
 
 TEST_F(RipFixture, CuePathWithoutExtensionNamesTheImageAndIsWrittenAsTyped)

@@ -191,7 +191,7 @@ TEST(CddbExchange, ExactMatchReadsTheDiscWithTheAgentAndTheQueryAsItStands)
 TEST(CddbExchange, ListsOfMatchesTakeTheFirstCandidate)
 {
     for (const QByteArray& status : {QByteArray("211 Found inexact matches, list follows (until terminating `.')"),
-                                    QByteArray("210 Found exact matches, list follows (until terminating `.')")}) {
+                                    QByteArray("210 Found exact matches, list follows (until terminating `.')")}) [&] {
         SCOPED_TRACE(status.toStdString());
         CannedHttpServer server;
         server.reply(QueryKey, status + "\r\nrock 0a0b0c0d Some Artist / Some Album\r\nblues 0e0f1011 Other / Disc\r\n.\r\n");
@@ -202,7 +202,7 @@ TEST(CddbExchange, ListsOfMatchesTakeTheFirstCandidate)
         ASSERT_EQ(server.requestLines.size(), 2);
         EXPECT_TRUE(server.requestLines[1].contains(ReadKey));
         EXPECT_EQ(cue.titles[1], QStringLiteral("First"));
-    }
+    }();
 }
 
 TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)

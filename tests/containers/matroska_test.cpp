@@ -140,7 +140,7 @@ TEST_F(MatroskaTest, MkvmergeFilesReadAsMkvinfoAndFfprobeShowThem)
     ASSERT_LE(mkvmerge(QStringList{"-o", path("x.mka")} + attach, "s.flac"), 1);
     ASSERT_LE(mkvmerge({"--webm", "-o", path("x.webm")}, "s.opus"), 1);
 
-    for (const char* name : {"x.mka", "x.webm"}) {
+    for (const char* name : {"x.mka", "x.webm"}) [&] {
         SCOPED_TRACE(name);
         const QString file = path(name);
         const bool webm = file.endsWith(u"webm");
@@ -171,7 +171,7 @@ TEST_F(MatroskaTest, MkvmergeFilesReadAsMkvinfoAndFfprobeShowThem)
         EXPECT_EQ(dump.count(QStringLiteral("<Cluster>")), info.count(QStringLiteral("+ Cluster\n")));
         for (const auto& m : QRegularExpression(QStringLiteral("\\+ Name: (.*)\n")).globalMatch(info))
             EXPECT_TRUE(dump.contains("<TagName> '" + m.captured(1) + "'")) << qPrintable(m.captured(1));
-    }
+    }();
 }
 
 class MatroskaWriterTest : public MatroskaTest {

@@ -179,7 +179,7 @@ bool processGone(pid_t pid)
 TEST(RunTool, AnAbortTerminatesAHangingToolAndKillsOneThatIgnoresIt)
 {
     QTemporaryDir dir;
-    for (const bool ignoresTerm : {false, true}) {
+    for (const bool ignoresTerm : {false, true}) [&] {
         const QString pidFile = dir.filePath(QStringLiteral("pid%1").arg(ignoresTerm));
         const QString script = QStringLiteral("import os, signal, sys, time\n%1\n"
                                               "open(sys.argv[1], 'w').write(str(os.getpid()))\ntime.sleep(600)")
@@ -196,7 +196,7 @@ TEST(RunTool, AnAbortTerminatesAHangingToolAndKillsOneThatIgnoresIt)
         const pid_t pid = pid_t(test::readFile(pidFile).toInt());
         ASSERT_GT(pid, 0);
         EXPECT_TRUE(processGone(pid)) << ignoresTerm;
-    }
+    }();
     // A tool that did not end by itself failed its command.
     EXPECT_EQ(
         test::readFile(dir.filePath(QStringLiteral("cmdline.log"))).count("Commandline error Exit Code=ffffffff\n"), 2);

@@ -360,7 +360,7 @@ TEST_F(CliCommand, StandInsReceiveEveryTagAsOneArgumentAndTheirOutputsTakeTheNam
     settings.Qaac_Exe = test::writeStandIn(path("tools"), "qaac", log);
     settings.Fdkaac_Exe = test::writeStandIn(path("tools"), "fdkaac", log);
     for (const CliTool tool : {CliTool::Qaac, CliTool::Fdkaac}) {
-        for (const QString& image : {cdImages().wav, cdImages().bin}) {
+        for (const QString& image : {cdImages().wav, cdImages().bin}) [&] {
             const QString out = path("out/%1-%2.m4a").arg(cliToolName(tool), QFileInfo(image).suffix());
             EXPECT_EQ(encodeCliTrack(tool, job(image, 2, out), settings, tools, nullptr), CliEncodeDone);
             const QJsonObject got = QJsonDocument::fromJson(test::readFile(out)).object();
@@ -381,7 +381,7 @@ TEST_F(CliCommand, StandInsReceiveEveryTagAsOneArgumentAndTheirOutputsTakeTheNam
                 EXPECT_EQ(argv.value(argv.indexOf("--start") + 1), "88200s");
             }
             EXPECT_EQ(QFileInfo(out).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
-        }
+        }();
     }
     EXPECT_EQ(test::standInCalls(log).size(), 4);
     EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());

@@ -199,7 +199,7 @@ TEST_F(RealEncode, EveryTrackOfBothImagesCarriesItsTagsPictureAndLength)
     QStringList outputs;
     QHash<QString, std::pair<int, const Encoding*>> made;
     for (const QString& image : {cdImages().wav, cdImages().bin}) {
-        for (const Encoding& e : Encodings) {
+        for (const Encoding& e : Encodings) [&] {
             settings.FFmpeg_Options = QString::fromLatin1(e.options);
             if (e.tool == CliTool::FFmpeg) {
                 ASSERT_EQ(ffmpegContainerFor(settings), QLatin1String(e.extension));
@@ -218,7 +218,7 @@ TEST_F(RealEncode, EveryTrackOfBothImagesCarriesItsTagsPictureAndLength)
                 made.insert(out, {t, &e});
                 EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());
             }
-        }
+        }();
     }
     EXPECT_FALSE(QFile::exists(settings.Batch_Log_EncCmdLn));
     EXPECT_FALSE(QFile::exists(dir->filePath("PWNED")));
@@ -267,7 +267,7 @@ TEST_F(RealEncode, ABTagsRunTakesTheListRowsAndNoPicture)
     std::array<ListRow, 3> rows;
     for (int t = 1; t <= 3; ++t) {
         rows[size_t(t - 1)] = buildCueTrackRow(t, 0, cue);
-        for (const Encoding& e : {Encodings[0], Encodings[2]}) {
+        for (const Encoding& e : {Encodings[0], Encodings[2]}) [&] {
             settings.FFmpeg_Options = QString::fromLatin1(e.options);
             const QString out = work.filePath(QStringLiteral("out/b%1%2").arg(t).arg(QLatin1String(e.extension)));
             CliTrackJob j = job(cue.imagePath, t, out);
@@ -276,7 +276,7 @@ TEST_F(RealEncode, ABTagsRunTakesTheListRowsAndNoPicture)
             j.discToc = cue.discToc;
             ASSERT_EQ(encodeCliTrack(e.tool, j, settings, tools, nullptr), CliEncodeDone);
             outputs << out;
-        }
+        }();
     }
     const QJsonObject found = readBack(outputs);
     const char* titles[] = {"Low", "Middle", "High"};

@@ -127,7 +127,7 @@ TEST_F(ReplaceTest, PreCheckRefusesMixedAndNonId3Sides)
     const std::array<std::array<uint8_t, 4>, 5> kinds{{{3, 4, 3, 3}, {3, 3, 4, 3}, {0, 0, 3, 3}, {3, 3, 0, 0}, {3, 3, 4, 4}}};
     const char* texts[] = {"Folder-A : Inconsistent Tag Version", "Folder-B : Inconsistent Tag Version",
                            "Folder-A : Not ID3v2", "Folder-B : Not ID3v2", "ID3v2 version Mismatched"};
-    for (int c = 0; c < 5; ++c) {
+    for (int c = 0; c < 5; ++c) [&] {
         for (int f = 0; f < 4; ++f) { // 0: an MP3 without ID3v2
             const QString path = QStringLiteral("%1/%2.mp3").arg(f < 2 ? a : b).arg(f % 2);
             const uint8_t v = kinds[size_t(c)][size_t(f)];
@@ -139,7 +139,7 @@ TEST_F(ReplaceTest, PreCheckRefusesMixedAndNonId3Sides)
         EXPECT_EQ(outcome.precheck, c + 1);
         EXPECT_EQ(feedback.messages, QStringList{QStringLiteral("Error in Replace Tags|") + QLatin1String(texts[c])});
         EXPECT_TRUE(QDir(settings.Path_Temp).isEmpty());
-    }
+    }();
 }
 
 class ReplaceThreeTest : public ReplaceTest {

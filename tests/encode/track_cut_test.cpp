@@ -38,7 +38,7 @@ TEST(CutTrack, WavTracksCarryTheirOwnHeaderAndTheLastIsCutWhole)
     ASSERT_FALSE(images.wav.isEmpty()) << "ffmpeg could not make the test images";
     QTemporaryDir dir;
     const QByteArray image = test::readFile(images.wav);
-    for (int t = 1; t <= 3; ++t) {
+    for (int t = 1; t <= 3; ++t) [&] {
         const QString out = dir.filePath(QStringLiteral("track%1.wav").arg(t));
         ASSERT_EQ(cutTrack(images.wav, out, images.first(t), images.last(t)), CutOk) << t;
         const StreamFacts facts = probeWav(out);
@@ -49,7 +49,7 @@ TEST(CutTrack, WavTracksCarryTheirOwnHeaderAndTheLastIsCutWhole)
         const QByteArray cut = test::readFile(out);
         ASSERT_EQ(cut.size(), 44 + qsizetype(TrackFrames[size_t(t - 1)]) * 4);
         EXPECT_TRUE(cut.mid(44) == image.mid(44 + qsizetype(images.first(t)) * 4, cut.size() - 44)) << t;
-    }
+    }();
     // The last track ends at the image's last frame: nothing of it is left out.
     EXPECT_EQ(44 + (qsizetype(images.last(3)) + 1) * 4, image.size());
 }
@@ -59,13 +59,13 @@ TEST(CutTrack, RawTracksAreHeaderless)
     const auto& images = cdImages();
     ASSERT_FALSE(images.bin.isEmpty());
     QTemporaryDir dir;
-    for (int t = 1; t <= 3; ++t) {
+    for (int t = 1; t <= 3; ++t) [&] {
         const QString out = dir.filePath(QStringLiteral("track%1.bin").arg(t));
         ASSERT_EQ(cutTrack(images.bin, out, images.first(t), images.last(t)), CutOk);
         EXPECT_TRUE(test::readFile(out) ==
                     images.pcm.mid(qsizetype(images.first(t)) * 4, qsizetype(TrackFrames[size_t(t - 1)]) * 4))
             << t;
-    }
+    }();
     // A range inside a track, one frame long.
     const QString one = dir.filePath(QStringLiteral("one.bin"));
     ASSERT_EQ(cutTrack(images.bin, one, 1000, 1000), CutOk);

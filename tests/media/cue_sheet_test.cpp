@@ -214,7 +214,7 @@ TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
     QByteArray wav = canonicalWavHeader(2, 44100, 16);
     writeFile(path("d.wav"), wav + bin);
 
-    for (const char* name : {"d.bin", "d.wav"}) {
+    for (const char* name : {"d.bin", "d.wav"}) [&] {
         CueSheet sheet;
         ASSERT_EQ(parseCueSheet(cue(QByteArray("FILE ") + name + " BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
                                     "TRACK 02 AUDIO\nINDEX 01 00:00:02\n"),
@@ -240,5 +240,5 @@ TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
         EXPECT_EQ(next, frames);
         EXPECT_EQ(pcm.read(frames, 500, piece), 0u);
         EXPECT_TRUE(piece.isEmpty());
-    }
+    }();
 }

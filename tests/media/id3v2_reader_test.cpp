@@ -275,15 +275,15 @@ TEST(Id3v2CrossCheck, TagsReadAsMutagenReadsThem)
     ASSERT_TRUE(test::writeFile(dir.filePath("dli.mp3"), id3Tag(4, dli) + audio));
     QStringList names = {"v22.mp3", "dli.mp3"};
     // Versions 3 and 4 written by mutagen in the text encodings each allows.
-    for (const auto& [version, encoding] : {std::pair(3, 0), {3, 1}, {4, 0}, {4, 1}, {4, 2}, {4, 3}}) {
+    for (const auto& [version, encoding] : {std::pair(3, 0), {3, 1}, {4, 0}, {4, 1}, {4, 2}, {4, 3}}) [&] {
         const QString path = dir.filePath(names.emplaceBack(QStringLiteral("v%1_e%2.mp3").arg(version).arg(encoding)));
         ASSERT_TRUE(test::writeFile(path, audio));
         const test::ProcessResult w = test::runPython(test::mutagenPrelude() + MutagenWrite,
                                                       {path, QString::number(version), QString::number(encoding)});
         ASSERT_EQ(w.exitCode, 0) << w.err.constData();
-    }
+    }();
 
-    for (const QString& name : names) {
+    for (const QString& name : names) [&] {
         SCOPED_TRACE(name.toStdString());
         FileTags f;
         QByteArray buffer;
@@ -293,7 +293,7 @@ TEST(Id3v2CrossCheck, TagsReadAsMutagenReadsThem)
         ASSERT_EQ(expected.size(), TagFieldRowCount) << r.err.constData();
         for (int row = 0; row < TagFieldRowCount; ++row)
             EXPECT_EQ(rowText(f, row), expected[row].toString()) << "row " << row;
-    }
+    }();
 }
 
 // Tags as collections hold them: an extended header before the frames, unsynchronisation over the
@@ -386,10 +386,10 @@ TEST(Id3v2StoredForms, ExtendedHeadersAndWholeTagUnsynchronisationReadAsMutagenR
     // mutagen reads the tag's size in bytes after an extended header, running past the tag: zeros
     // after the tag keep those bytes from spoiling its undoing of the unsynchronisation.
     const QByteArray gap(16, '\0');
-    for (const auto& [name, tag] : files) {
+    for (const auto& [name, tag] : files) [&] {
         ASSERT_TRUE(test::writeFile(dir.filePath(name), tag + gap + audio));
         expectReadAsMutagen(dir.filePath(name));
-    }
+    }();
 }
 
 TEST(Id3v2StoredForms, VersionFourFramesUnsynchronisedOneByOneReadAsMutagenReadsThem)

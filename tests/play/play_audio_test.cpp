@@ -303,7 +303,7 @@ TEST(PlayWithoutSound, ReportsThatThereIsNoOutput)
     writeFile(dir.filePath("image.bin"), QByteArray(4 * 44100, '\1'));
     writeFile(dir.filePath("image.cue"), "FILE \"image.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n");
     ASSERT_TRUE(writeTestWav(dir.filePath("a.wav"), 44100, 44100, 2));
-    for (const QString& target : {dir.filePath("a.wav"), dir.filePath("image.cue") + "#1"}) {
+    for (const QString& target : {dir.filePath("a.wav"), dir.filePath("image.cue") + "#1"}) [&] {
         SCOPED_TRACE(target.toStdString());
         QProcess p;
         p.setProcessEnvironment(environmentWithoutSoundServer(dir.path()));
@@ -312,7 +312,7 @@ TEST(PlayWithoutSound, ReportsThatThereIsNoOutput)
         ASSERT_TRUE(p.waitForFinished(60000)) << "still waiting for a sound server";
         EXPECT_EQ(p.exitCode(), 1);
         EXPECT_TRUE(p.readAllStandardError().contains("No audio output device"));
-    }
+    }();
 }
 
 TEST(PlayCommand, RejectsWhatItCannotPlay)

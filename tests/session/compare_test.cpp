@@ -157,7 +157,7 @@ TEST_F(ComparisonFixture, ListTextsAgreeWithTheWritingTools)
     const std::tuple<QString, QStringList, const char*> kinds[] = {
         {"m4a", {"-c:a", "aac", "-b:a", "128k"}, "MP4"}, {"flac", {"-c:a", "flac", "-sample_fmt", "s16"}, "FLAC"},
         {"mka", {"-c:a", "flac"}, "Matroska"},           {"wav", {"-c:a", "pcm_s16le"}, "WAVE"}};
-    for (const auto& [ext, codec, kindName] : kinds) {
+    for (const auto& [ext, codec, kindName] : kinds) [&] {
         SCOPED_TRACE(ext.toStdString());
         state.folderA = state.folderB = folder(ext);
         ASSERT_TRUE(ffmpegSine(state.folderA + "/01." + ext, codec + tags, 2.5, 48000, 2));
@@ -170,11 +170,11 @@ TEST_F(ComparisonFixture, ListTextsAgreeWithTheWritingTools)
         // Matroska rows carry the file's own texts, and its tags are named by target type (the
         // container tests read those from files written with targets); the others are read here.
         if (ext == u"mka")
-            continue;
+            return;
         const int tenths = int(probeNumber(probe.format, "duration") * 10 + 0.5);
         EXPECT_EQ(row[col(RowDuration)].right(4), QString::asprintf("%02d.%d", tenths / 10 % 60, tenths % 10));
         if (ext == u"wav")
-            continue; // WAV files carry no tags the list shows
+            return; // WAV files carry no tags the list shows
         QHash<QString, QString> tag; // ffprobe's tag names in their writer's case
         for (const auto& [key, value] : probe.format.value("tags").toObject().toVariantMap().asKeyValueRange())
             tag[key.toLower()] = value.toString();
@@ -186,7 +186,7 @@ TEST_F(ComparisonFixture, ListTextsAgreeWithTheWritingTools)
             EXPECT_EQ(row[col(RowBitsPerSample)], "16");
             EXPECT_EQ(row[col(RowYear)], tag["date"]);
         }
-    }
+    }();
 }
 
 } // namespace

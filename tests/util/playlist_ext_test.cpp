@@ -124,7 +124,7 @@ TEST_F(Playlists, KeepTheirCharacterSetAndEveryOtherByte)
         {"WINDOWS-1252", {}, westernIn, westernOut},
     };
     int n = 0;
-    for (const Case& c : cases) {
+    for (const Case& c : cases) [&] {
         SCOPED_TRACE(std::string(*c.charset ? c.charset : "UTF-8") + (c.prefix.isEmpty() ? "" : " with BOM"));
         const QByteArray in = c.prefix + (*c.charset ? iconvTo(c.charset, c.in) : c.in);
         const QByteArray out = c.prefix + (*c.charset ? iconvTo(c.charset, c.out) : c.out);
@@ -139,7 +139,7 @@ TEST_F(Playlists, KeepTheirCharacterSetAndEveryOtherByte)
         EXPECT_EQ(counts.notReplaced, japanese ? 1u : 0u);
         EXPECT_EQ(counts.replacedExisting, 1u);
         EXPECT_EQ(counts.replacedMissing, japanese ? 2u : 0u);
-    }
+    }();
     setAnsiCodePage(0);
 }
 
