@@ -48,7 +48,7 @@ const QByteArray ExpectedBinCue = "FILE \"out.bin\" BINARY\r\n"
 TEST_F(RipFixture, BinImageHoldsTheDiscAudioExactlyWithEveryReaderAndBlockSize)
 {
     QDir().mkpath(path("src"));
-    const DiscImage made = makeDiscImage(path("src"), QStringLiteral("disc"), Starts, AudioEnd);
+    const DiscImage made = makeDiscImage(path("src"), "disc", Starts, AudioEnd);
     struct Case {
         bool verified;
         uint32_t block;
@@ -56,17 +56,17 @@ TEST_F(RipFixture, BinImageHoldsTheDiscAudioExactlyWithEveryReaderAndBlockSize)
     for (const Case& c : {Case{true, 27}, Case{false, 27}, Case{false, 7}, Case{true, 1000}}) {
         SCOPED_TRACE(testing::Message() << "verified " << c.verified << " block " << c.block);
         QFile::remove(path("out.cue"));
-        RipSettings rip = settingsFor(made, QStringLiteral("out.cue"), RipBin);
+        RipSettings rip = settingsFor(made, "out.cue", RipBin);
         rip.verifiedReads = c.verified;
         rip.blockSize = c.block;
         RecordingFeedback feedback;
         EXPECT_EQ(ripCdImage(rip, feedback), RipOk) << feedback.statuses.join(u'|').toStdString();
         EXPECT_EQ(readFile(path("out.bin")), made.audio);
         EXPECT_EQ(readFile(path("out.cue")), ExpectedBinCue);
-        EXPECT_EQ(feedback.statuses.last(), QStringLiteral("Image file is created succesfully"));
+        EXPECT_EQ(feedback.statuses.last(), "Image file is created succesfully");
         // The pregap before track 1 counts as track 0; every text has the progress format.
-        EXPECT_EQ(feedback.statuses.first(), QStringLiteral("  0.0% (track 0/3)"));
-        const QRegularExpression progress(QStringLiteral("^[ \\d]{2}\\d\\.\\d% \\(track [0-3]/3\\)$"));
+        EXPECT_EQ(feedback.statuses.first(), "  0.0% (track 0/3)");
+        const QRegularExpression progress("^[ \\d]{2}\\d\\.\\d% \\(track [0-3]/3\\)$");
         for (const QString& s : feedback.statuses.first(feedback.statuses.size() - 1))
             EXPECT_TRUE(progress.match(s).hasMatch()) << s.toStdString();
         for (const char* track : {"(track 1/3)", "(track 2/3)", "(track 3/3)"}) {
@@ -78,7 +78,7 @@ TEST_F(RipFixture, BinImageHoldsTheDiscAudioExactlyWithEveryReaderAndBlockSize)
     // The program's own cue reader takes the sheet back: the image and the track starts.
     CueSheet sheet;
     ASSERT_EQ(parseCueSheet(path("out.cue"), CueTrackLimit, 0, sheet), 3);
-    EXPECT_EQ(QFileInfo(sheet.imagePath).fileName(), QStringLiteral("out.bin"));
+    EXPECT_EQ(QFileInfo(sheet.imagePath).fileName(), "out.bin");
     EXPECT_EQ(sheet.trackStarts[0], 33u * 588);
     EXPECT_EQ(sheet.trackStarts[2], 2500u * 588);
     EXPECT_EQ(sheet.trackStarts[3], uint32_t(AudioEnd) * 588);
@@ -86,9 +86,9 @@ TEST_F(RipFixture, BinImageHoldsTheDiscAudioExactlyWithEveryReaderAndBlockSize)
 
 TEST_F(RipFixture, DataTrackAfterTheAudioIsLeftOutAndWavImageIsReadByPython)
 {
-    const DiscImage disc = makeDiscImage(dir.path(), QStringLiteral("extra"), {0, 1200, 2100}, 2600, 500);
+    const DiscImage disc = makeDiscImage(dir.path(), "extra", {0, 1200, 2100}, 2600, 500);
     for (uint32_t format : {uint32_t(RipWav), uint32_t(RipImg)}) [&] {
-        RipSettings rip = settingsFor(disc, QStringLiteral("image.cue"), format);
+        RipSettings rip = settingsFor(disc, "image.cue", format);
         QFile::remove(rip.cuePath);
         RecordingFeedback feedback;
         EXPECT_EQ(ripCdImage(rip, feedback), RipOk);
@@ -120,23 +120,23 @@ TEST_F(RipFixture, DataTrackAfterTheAudioIsLeftOutAndWavImageIsReadByPython)
 
 TEST_F(RipFixture, CuePathWithoutExtensionNamesTheImageAndIsWrittenAsTyped)
 {
-    const DiscImage disc = makeDiscImage(dir.path(), QStringLiteral("src"), {0, 400}, 900);
-    RipSettings rip = settingsFor(disc, QStringLiteral("disc"), RipBin);
+    const DiscImage disc = makeDiscImage(dir.path(), "src", {0, 400}, 900);
+    RipSettings rip = settingsFor(disc, "disc", RipBin);
     RecordingFeedback feedback;
     ASSERT_EQ(ripCdImage(rip, feedback), RipOk);
     EXPECT_EQ(readFile(path("disc.bin")), disc.audio);
     EXPECT_TRUE(readFile(path("disc")).startsWith("FILE \"disc.bin\" BINARY\r\n"));
-    EXPECT_EQ(folder(), QStringList({QStringLiteral("disc"), QStringLiteral("disc.bin"), QStringLiteral("src.bin"),
-                                     QStringLiteral("src.cue")}));
+    EXPECT_EQ(folder(), QStringList({"disc", "disc.bin", "src.bin",
+                                     "src.cue"}));
 
     // A cue sheet named like the image would be written over it.
     rip.cuePath = path("disc.bin");
     EXPECT_EQ(ripCdImage(rip, feedback), RipImageIsCueSheet);
     EXPECT_EQ(readFile(path("disc.bin")), disc.audio);
 
-    EXPECT_EQ(ripImagePath(QStringLiteral("C:\\cd\\disc"), RipBin), QStringLiteral("C:\\cd\\disc.bin"));
-    EXPECT_EQ(ripImagePath(QStringLiteral("/cd/disc.v2.cue"), RipImg), QStringLiteral("/cd/disc.v2.img"));
-    EXPECT_EQ(ripImagePath(QStringLiteral("/cd.d/disc"), RipWav), QStringLiteral("/cd.d/disc.wav"));
+    EXPECT_EQ(ripImagePath("C:\\cd\\disc", RipBin), "C:\\cd\\disc.bin");
+    EXPECT_EQ(ripImagePath("/cd/disc.v2.cue", RipImg), "/cd/disc.v2.img");
+    EXPECT_EQ(ripImagePath("/cd.d/disc", RipWav), "/cd.d/disc.wav");
 }
 
 TEST_F(RipFixture, CancelAndFailedReadsLeaveTheOldImageAndWriteNoCueSheet)
@@ -146,10 +146,10 @@ TEST_F(RipFixture, CancelAndFailedReadsLeaveTheOldImageAndWriteNoCueSheet)
     for (bool verified : {true, false}) {
         for (bool cancel : {true, false}) {
             SCOPED_TRACE(testing::Message() << "verified " << verified << " cancel " << cancel);
-            const DiscImage disc = makeDiscImage(path("src"), QStringLiteral("disc"), Starts, AudioEnd);
+            const DiscImage disc = makeDiscImage(path("src"), "disc", Starts, AudioEnd);
             writeFile(path("out.bin"), oldImage);
             const QStringList before = folder();
-            RipSettings rip = settingsFor(disc, QStringLiteral("out.cue"), RipBin);
+            RipSettings rip = settingsFor(disc, "out.cue", RipBin);
             rip.verifiedReads = verified;
             rip.blockSize = 0; // falls back to 27
             RecordingFeedback feedback;
@@ -165,10 +165,10 @@ TEST_F(RipFixture, CancelAndFailedReadsLeaveTheOldImageAndWriteNoCueSheet)
             const int code = ripCdImage(rip, feedback);
             if (cancel) {
                 EXPECT_EQ(code, RipCanceled);
-                EXPECT_EQ(feedback.statuses.last(), QStringLiteral("Process canceled"));
+                EXPECT_EQ(feedback.statuses.last(), "Process canceled");
             } else {
                 EXPECT_GT(code, 0);
-                EXPECT_TRUE(QRegularExpression(QStringLiteral("^Read Error [0-9A-F]+ in LBA 0 - 26 \\(track 0/3\\)$"))
+                EXPECT_TRUE(QRegularExpression("^Read Error [0-9A-F]+ in LBA 0 - 26 \\(track 0/3\\)$")
                                 .match(feedback.statuses.last())
                                 .hasMatch())
                     << feedback.statuses.last().toStdString();
@@ -195,7 +195,7 @@ TEST_F(RipFixture, MissingDriveAndEmptyDiscWriteNothing)
     rip.device = path("data.cue");
     EXPECT_EQ(ripCdImage(rip, feedback), RipCanceled);
     EXPECT_TRUE(feedback.statuses.isEmpty());
-    EXPECT_EQ(folder(), QStringList({QStringLiteral("data.bin"), QStringLiteral("data.cue")}));
+    EXPECT_EQ(folder(), QStringList({"data.bin", "data.cue"}));
 }
 
 TEST_F(RipFixture, AnExistingCueSheetIsReplacedOnlyWhenTheUserSaysSo)
@@ -262,11 +262,11 @@ TEST(RipWorkedExamples, IndexTimesOfTheCueSheet)
     CdToc toc;
     toc.starts = {33, 100000};
     toc.leadOut = 120000;
-    const QList<QByteArray> lines = ripCueSheetText(QStringLiteral("disc.wav"), RipWav, toc, 0).split('\n');
+    const QList<QByteArray> lines = ripCueSheetText("disc.wav", RipWav, toc, 0).split('\n');
     EXPECT_THAT(lines, ElementsAre("FILE \"disc.wav\" WAVE\r", "  TRACK 01 AUDIO\r", "    INDEX 00 00:00:00\r",
                                    "    INDEX 01 00:00:33\r", "  TRACK 02 AUDIO\r", "    INDEX 01 22:13:25\r", ""));
     toc.starts = {0, 100};
-    EXPECT_FALSE(ripCueSheetText(QStringLiteral("disc.bin"), RipBin, toc, 0).contains("INDEX 00"));
+    EXPECT_FALSE(ripCueSheetText("disc.bin", RipBin, toc, 0).contains("INDEX 00"));
 
     // The image's name in the sheet's code page.
     const QByteArray sjis = ripCueSheetText(QString::fromUtf8("\xE6\x97\xA5\xE6\x9C\xAC.bin"), RipBin, toc, 932);

@@ -51,8 +51,8 @@ CddbServer serverAt(const QByteArray& url)
 CueSheet withOldTitles()
 {
     CueSheet cue = twoTrackSheet();
-    cue.titles[0] = QStringLiteral("Old Album");
-    cue.titles[1] = QStringLiteral("Old First");
+    cue.titles[0] = "Old Album";
+    cue.titles[1] = "Old First";
     return cue;
 }
 
@@ -87,15 +87,15 @@ TEST(CddbRead, SplitLinesTrackNumbersYearsAndTheEnd)
                   ".\r\n"
                   "TTITLE1=after the end\r\n",
                   cue, result, false);
-    EXPECT_EQ(cue.titles[0], QStringLiteral("Some Album"));
-    EXPECT_EQ(cue.performers[0], QStringLiteral("Some Artist"));
-    EXPECT_EQ(cue.titles[1], QStringLiteral("One"));
-    EXPECT_EQ(cue.titles[2], QStringLiteral("Two, part two"));
+    EXPECT_EQ(cue.titles[0], "Some Album");
+    EXPECT_EQ(cue.performers[0], "Some Artist");
+    EXPECT_EQ(cue.titles[1], "One");
+    EXPECT_EQ(cue.titles[2], "Two, part two");
     EXPECT_TRUE(cue.titles[3].isNull());
-    EXPECT_EQ(cue.performers[1], QStringLiteral("Some Artist"));
-    EXPECT_EQ(cue.performers[2], QStringLiteral("Some Artist"));
+    EXPECT_EQ(cue.performers[1], "Some Artist");
+    EXPECT_EQ(cue.performers[2], "Some Artist");
     EXPECT_EQ(result.year, 2001u); // DYEAR after EXTD overrides it
-    EXPECT_EQ(result.genre, QStringLiteral("rock"));
+    EXPECT_EQ(result.genre, "rock");
     EXPECT_EQ(result.discId, 0x0a0b0c0du);
 }
 
@@ -106,9 +106,9 @@ TEST(CddbRead, WithoutASlashTheTitleIsTheAlbumAndTheLastLineNeedsNoLineFeed)
     parseCddbRead("DYEAR=2001\nEXTD= YEAR: 1999\nDGENRE=Blues\nDTITLE=No slash here\nTTITLE0=last piece without line feed",
                   cue, result, false);
     EXPECT_EQ(result.year, 2001u); // EXTD only fills a year still missing
-    EXPECT_EQ(result.genre, QStringLiteral("Blues"));
+    EXPECT_EQ(result.genre, "Blues");
     EXPECT_EQ(result.discId, 0u);
-    EXPECT_EQ(cue.titles[0], QStringLiteral("No slash here"));
+    EXPECT_EQ(cue.titles[0], "No slash here");
     EXPECT_TRUE(cue.performers[0].isNull());
     EXPECT_TRUE(cue.performers[1].isNull());
     EXPECT_TRUE(cue.titles[1].isNull());
@@ -178,11 +178,11 @@ TEST(CddbExchange, ExactMatchReadsTheDiscWithTheAgentAndTheQueryAsItStands)
     EXPECT_THAT(server.requestLines,
                 ElementsAre("GET /~cddb/cddb.cgi?" + QueryKey + " HTTP/1.1", "GET /~cddb/cddb.cgi?" + ReadKey + " HTTP/1.1"));
     EXPECT_TRUE(server.requests[0].contains("\r\nUser-Agent: Agent-A\r\n")) << server.requests[0].toStdString();
-    EXPECT_EQ(cue.titles[0], QStringLiteral("Some Album"));
-    EXPECT_EQ(cue.titles[2], QStringLiteral("Second"));
-    EXPECT_EQ(cue.performers[1], QStringLiteral("Some Artist"));
+    EXPECT_EQ(cue.titles[0], "Some Album");
+    EXPECT_EQ(cue.titles[2], "Second");
+    EXPECT_EQ(cue.performers[1], "Some Artist");
     EXPECT_EQ(result.year, 1999u);
-    EXPECT_EQ(result.genre, QStringLiteral("Rock"));
+    EXPECT_EQ(result.genre, "Rock");
     EXPECT_EQ(transcript, server.url() + "?" + QueryKey + "\r\n200 rock 0a0b0c0d Some Artist / Some Album\r\n\r\n" +
                               server.url() + "?" + ReadKey + "\r\n" + ReadReply + "--------\r\n");
     EXPECT_EQ(cddbTranscriptText(transcript), QString::fromLatin1(transcript));
@@ -201,7 +201,7 @@ TEST(CddbExchange, ListsOfMatchesTakeTheFirstCandidate)
         ASSERT_EQ(cddbLookup(cue, result, serverAt(server.url()), nullptr), CddbOk);
         ASSERT_EQ(server.requestLines.size(), 2);
         EXPECT_TRUE(server.requestLines[1].contains(ReadKey));
-        EXPECT_EQ(cue.titles[1], QStringLiteral("First"));
+        EXPECT_EQ(cue.titles[1], "First");
     }();
 }
 
@@ -229,8 +229,8 @@ TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)
         CueSheet cue = withOldTitles();
         CddbResult result;
         EXPECT_EQ(cddbLookup(cue, result, serverAt(server.url()), nullptr), c.code);
-        EXPECT_EQ(cue.titles[0], QStringLiteral("Old Album"));
-        EXPECT_EQ(cue.titles[1], QStringLiteral("Old First"));
+        EXPECT_EQ(cue.titles[0], "Old Album");
+        EXPECT_EQ(cue.titles[1], "Old First");
     }
     CueSheet none;
     CddbResult result;
@@ -314,7 +314,7 @@ protected:
         state.cue = twoTrackSheet();
         state.rows.resize(4);
         for (ListRow& row : state.rows)
-            row.fill(QStringLiteral("before"));
+            row.fill("before");
     }
     Settings settings;
     ComparisonState state;
@@ -338,7 +338,7 @@ TEST_F(CddbQueryFixture, MisbehavingFirstServersFallBackToTheSecond)
         QString transcript;
         EXPECT_EQ(queryCddb(state, settings, feedback, true, &transcript), CddbOk);
         EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Successful"));
-        EXPECT_EQ(state.cue->titles[0], QStringLiteral("Some Album"));
+        EXPECT_EQ(state.cue->titles[0], "Some Album");
         // The clipboard gets the exchange with the server that answered.
         EXPECT_TRUE(transcript.startsWith(QString::fromLatin1(good.url()))) << transcript.left(80).toStdString();
     }
@@ -351,17 +351,17 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRows)
     server.reply(ReadKey, ReadReply);
     settings.Cddb_Server1 = server.url();
     ASSERT_EQ(queryCddb(state, settings, feedback, false), CddbOk);
-    EXPECT_EQ(state.rows[1][1], QStringLiteral("01_First"));
-    EXPECT_EQ(state.rows[3][1], QStringLiteral("02_Second"));
+    EXPECT_EQ(state.rows[1][1], "01_First");
+    EXPECT_EQ(state.rows[3][1], "02_Second");
     const ListRow& b2 = state.rows[3];
-    EXPECT_EQ(b2[3], QStringLiteral("Some Album"));
-    EXPECT_EQ(b2[4], QStringLiteral("Some Artist"));
-    EXPECT_EQ(b2[5], QStringLiteral("Some Artist"));
-    EXPECT_EQ(b2[6], QStringLiteral("Second"));
-    EXPECT_EQ(b2[9], QStringLiteral("1999"));
-    EXPECT_EQ(b2[10], QStringLiteral("Rock"));
-    EXPECT_EQ(b2[7], QStringLiteral("before")); // the other columns stay
-    EXPECT_EQ(state.rows[2][1], QStringLiteral("before")); // and the A rows
+    EXPECT_EQ(b2[3], "Some Album");
+    EXPECT_EQ(b2[4], "Some Artist");
+    EXPECT_EQ(b2[5], "Some Artist");
+    EXPECT_EQ(b2[6], "Second");
+    EXPECT_EQ(b2[9], "1999");
+    EXPECT_EQ(b2[10], "Rock");
+    EXPECT_EQ(b2[7], "before"); // the other columns stay
+    EXPECT_EQ(state.rows[2][1], "before"); // and the A rows
 }
 
 TEST_F(CddbQueryFixture, RefreshedRowsFollowTheOffsetOfB)
@@ -373,8 +373,8 @@ TEST_F(CddbQueryFixture, RefreshedRowsFollowTheOffsetOfB)
     state.rows.assign(6, ListRow{});
     CddbResult none;
     refreshCueRows(state, none);
-    EXPECT_EQ(state.rows[3][6], QStringLiteral("First"));
-    EXPECT_EQ(state.rows[5][6], QStringLiteral("Second"));
+    EXPECT_EQ(state.rows[3][6], "First");
+    EXPECT_EQ(state.rows[5][6], "Second");
     EXPECT_EQ(state.rows[3][9], QString()); // year 0 shows nothing
     EXPECT_TRUE(state.rows[1][6].isEmpty());
 }
@@ -391,7 +391,7 @@ TEST_F(CddbQueryFixture, FailureLeavesTheRowsAndTheTitles)
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
     EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Failed"));
     EXPECT_EQ(state.rows, rows);
-    EXPECT_EQ(state.cue->titles[0], QStringLiteral("Old Album"));
+    EXPECT_EQ(state.cue->titles[0], "Old Album");
     // Without a second server the first one's answer stands.
     settings.Cddb_Server2.clear();
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
@@ -409,5 +409,5 @@ TEST_F(CddbQueryFixture, StopRequestSkipsTheSecondServer)
     feedback.abortWhen = [&] { return feedback.pumps >= 3; };
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoQueryReply);
     EXPECT_TRUE(second.requestLines.isEmpty());
-    EXPECT_EQ(feedback.statuses.last(), QStringLiteral("CDDB Failed"));
+    EXPECT_EQ(feedback.statuses.last(), "CDDB Failed");
 }

@@ -39,31 +39,31 @@ TEST(ProbeTool, WorkedExamplesGiveTheirVersionTexts)
     ToolFeedback feedback;
     QByteArray version = "stale";
 
-    const QString qaac = printingTool(dir.path(), QStringLiteral("qaac"),
+    const QString qaac = printingTool(dir.path(), "qaac",
                                       "qaac 2.80, CoreAudioToolbox 7.10.9.0\r\nmore text\n", log, true);
-    EXPECT_EQ(probeTool(qaac, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 1);
+    EXPECT_EQ(probeTool(qaac, "--check", "qaac", {}, version, QaacVersionSize, true, &feedback), 1);
     EXPECT_EQ(version, QByteArray("qaac 2.80"));
 
     const QString opusenc =
-        printingTool(dir.path(), QStringLiteral("opusenc"),
+        printingTool(dir.path(), "opusenc",
                      "opusenc opus-tools 0.2 (using libopus 1.3.1)\nCopyright (C) 2008-2018\n", log);
-    EXPECT_EQ(probeTool(opusenc, QStringLiteral("--version"), "libopus", "OpusEnc", version, OpusEncVersionSize, false,
+    EXPECT_EQ(probeTool(opusenc, "--version", "libopus", "OpusEnc", version, OpusEncVersionSize, false,
                         &feedback),
               1);
     EXPECT_EQ(version, QByteArray("OpusEnc 1.3.1"));
 
-    const QString ffmpeg = printingTool(dir.path(), QStringLiteral("ffmpeg"),
+    const QString ffmpeg = printingTool(dir.path(), "ffmpeg",
                                         "ffmpeg version 4.4\n  libavutil      56. 70.100 / 56. 70.100\n"
                                         "  libavformat    58. 76.100 / 58. 76.100\n",
                                         log);
-    EXPECT_EQ(probeTool(ffmpeg, QStringLiteral("-version"), "libavformat", "FFmpeg", version, FfmpegVersionSize, false,
+    EXPECT_EQ(probeTool(ffmpeg, "-version", "libavformat", "FFmpeg", version, FfmpegVersionSize, false,
                         &feedback),
               1);
     EXPECT_EQ(version, QByteArray("FFmpeg 58.76.100"));
 
     // Longer than its 16 bytes: cut to 15.
-    const QString longer = printingTool(dir.path(), QStringLiteral("qaac-long"), "qaac 2.80.1234567890 (x64)\n", log);
-    EXPECT_EQ(probeTool(longer, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 1);
+    const QString longer = printingTool(dir.path(), "qaac-long", "qaac 2.80.1234567890 (x64)\n", log);
+    EXPECT_EQ(probeTool(longer, "--check", "qaac", {}, version, QaacVersionSize, true, &feedback), 1);
     EXPECT_EQ(version, QByteArray("qaac 2.80.12345"));
 
     EXPECT_TRUE(feedback.messages.isEmpty());
@@ -126,54 +126,54 @@ TEST(ProbeTool, AToolThatDoesNotAnswerStaysUnavailableAndOnlyQaacSaysSo)
     ToolFeedback feedback;
     QByteArray version = "stale";
 
-    EXPECT_EQ(probeTool(QString(), QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback),
+    EXPECT_EQ(probeTool(QString(), "--check", "qaac", {}, version, QaacVersionSize, true, &feedback),
               0);
     EXPECT_TRUE(version.isEmpty());
-    EXPECT_EQ(probeTool(dir.filePath(QStringLiteral("missing")), QStringLiteral("--check"), "qaac", {}, version,
+    EXPECT_EQ(probeTool(dir.filePath("missing"), "--check", "qaac", {}, version,
                         QaacVersionSize, true, &feedback),
               0);
-    const QString silent = printingTool(dir.path(), QStringLiteral("silent"), "", log);
-    EXPECT_EQ(probeTool(silent, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
+    const QString silent = printingTool(dir.path(), "silent", "", log);
+    EXPECT_EQ(probeTool(silent, "--check", "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
     EXPECT_TRUE(feedback.messages.isEmpty());
 
     // Something answered, but not qaac: its libraries are what is missing.
     const QString broken =
-        printingTool(dir.path(), QStringLiteral("broken"), "error while loading shared libraries\n", log);
-    EXPECT_EQ(probeTool(broken, QStringLiteral("--check"), "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
+        printingTool(dir.path(), "broken", "error while loading shared libraries\n", log);
+    EXPECT_EQ(probeTool(broken, "--check", "qaac", {}, version, QaacVersionSize, true, &feedback), 0);
     EXPECT_TRUE(version.isEmpty());
     ASSERT_EQ(feedback.messages.size(), 1);
     EXPECT_EQ(
         feedback.messages[0],
         QStringLiteral("Error : Specified module could not be found|Dynamic link libraries required by qaac not "
                        "found.\nPlease check the EnvVarPATH parameter in the configuration file \"Vornelic.ini\"."));
-    EXPECT_EQ(probeTool(broken, QStringLiteral("-h"), "fdkaac", {}, version, FdkaacVersionSize, false, &feedback), 0);
+    EXPECT_EQ(probeTool(broken, "-h", "fdkaac", {}, version, FdkaacVersionSize, false, &feedback), 0);
     EXPECT_EQ(feedback.messages.size(), 1);
 }
 
 TEST(FfmpegEncoders, TheListHoldsTheAudioEncodersFfmpegNames)
 {
-    const QList<QByteArray> list = listFfmpegEncoders(QStringLiteral("ffmpeg"));
+    const QList<QByteArray> list = listFfmpegEncoders("ffmpeg");
     for (const char* name : {"aac", "flac", "libmp3lame", "libopus", "pcm_s16le", "alac"})
         EXPECT_TRUE(list.contains(name)) << name;
     for (const char* name : {"=", "libx264", "png", "mjpeg", "srt"})
         EXPECT_FALSE(list.contains(name)) << name;
     EXPECT_EQ(list, ffmpegAudioEncoders());
     EXPECT_TRUE(listFfmpegEncoders(QString()).isEmpty());
-    EXPECT_TRUE(listFfmpegEncoders(QStringLiteral("/nonexistent/ffmpeg")).isEmpty());
+    EXPECT_TRUE(listFfmpegEncoders("/nonexistent/ffmpeg").isEmpty());
 }
 
 TEST(FfmpegEncoders, TheCheckTellsWhenTheOptionsNameAnEncoderFfmpegLacks)
 {
     const QList<QByteArray> list = {"aac", "flac", "libmp3lame", "libopus"};
     ToolFeedback feedback;
-    EXPECT_TRUE(checkFfmpegEncoder(list, QStringLiteral("flac"), feedback));
-    EXPECT_TRUE(checkFfmpegEncoder(list, QStringLiteral("libmp3lame -q:a 2"), feedback));
+    EXPECT_TRUE(checkFfmpegEncoder(list, "flac", feedback));
+    EXPECT_TRUE(checkFfmpegEncoder(list, "libmp3lame -q:a 2", feedback));
     // Empty options encode with "aac -q:a 1", which is what is checked.
     EXPECT_TRUE(checkFfmpegEncoder(list, QString(), feedback));
     EXPECT_TRUE(feedback.messages.isEmpty());
     // Case counts: FLAC is not flac.
-    EXPECT_FALSE(checkFfmpegEncoder(list, QStringLiteral("FLAC"), feedback));
-    EXPECT_FALSE(checkFfmpegEncoder(list, QStringLiteral("libfdk_aac -vbr 4"), feedback));
+    EXPECT_FALSE(checkFfmpegEncoder(list, "FLAC", feedback));
+    EXPECT_FALSE(checkFfmpegEncoder(list, "libfdk_aac -vbr 4", feedback));
     EXPECT_EQ(
         feedback.messages,
         (QStringList{QStringLiteral("FFmpeg does not support the Encoder|The specified encoder 'FLAC' is not "
@@ -187,16 +187,16 @@ TEST(ProbeOutsideTools, RunsInStartUpOrderAndFillsTheVersionsAndTheList)
     QTemporaryDir dir;
     const QString log = dir.filePath("calls.log");
     Settings settings = defaultSettings(dir.path());
-    settings.Qaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("qaac"), log);
-    settings.Fdkaac_Exe = test::writeStandIn(dir.path(), QStringLiteral("fdkaac"), log);
+    settings.Qaac_Exe = test::writeStandIn(dir.path(), "qaac", log);
+    settings.Fdkaac_Exe = test::writeStandIn(dir.path(), "fdkaac", log);
     settings.OpusEnc_Exe =
-        printingTool(dir.path(), QStringLiteral("opusenc"), "opusenc opus-tools 0.2 (using libopus 1.3.1)\n", log);
+        printingTool(dir.path(), "opusenc", "opusenc opus-tools 0.2 (using libopus 1.3.1)\n", log);
     settings.FFmpeg_Exe =
-        printingTool(dir.path(), QStringLiteral("ffmpeg"),
+        printingTool(dir.path(), "ffmpeg",
                      "  libavformat    58. 76.100 / 58. 76.100\nEncoders:\n A..... = Audio\n"
                      " ------\n V....D libx264   H.264\n A....D aac       AAC\n A..... flac      FLAC\n",
                      log);
-    settings.FFmpeg_Options = QStringLiteral("libopus -b:a 192k");
+    settings.FFmpeg_Options = "libopus -b:a 192k";
     EncoderAvailability available;
     ToolFeedback feedback;
     probeOutsideTools(settings, available, feedback);
