@@ -72,11 +72,12 @@ TEST_F(ReplaceWindowTest, OutputModeWritesIntoTheLevelFolderAndNeverOverItsFiles
     EXPECT_EQ(readFile(home.filePath("output/A/1.mp3")), first);
 }
 
-TEST_F(ReplaceWindowTest, EncodingBIsNotAvailableInThisBuild)
+TEST_F(ReplaceWindowTest, CdImageModeOffersEncodingBOnlyAfterACompare)
 {
     MainWindow& w = open();
     w.runCommand(BtnModeB);
-    EXPECT_TRUE(boxOf(BtnReplace).contains("\"Encoding B\" is not available in this build."));
+    EXPECT_EQ(child<QAbstractButton>(&w, BtnReplace)->text(), QStringLiteral("Encoding B"));
+    EXPECT_FALSE(enabled(BtnReplace));
 }
 
 // Replace Tags pumps events between files, so a click can arrive while B's audio is read ahead on a
