@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "containers/matroska.h"
+#include "containers/mp4_tag_writer.h"
 #include "encode/encoder_availability.h"
 #include "encode/track_cut.h"
 #include "util/safe_file.h"
@@ -284,6 +285,10 @@ int encodeCliTrack(CliTool tool, const CliTrackJob& job, const Settings& setting
     const QString extension = dottedSuffix(job.outputPath);
     if (tool == CliTool::FFmpeg && (sameNoCase(extension, ".mka") || sameNoCase(extension, ".webm")))
         writeMatroskaTags(toolOutputPath, sameNoCase(extension, ".webm"), job, settings, tools.ffmpegVersion, temp);
+    // FFmpeg's MP4 writer has no item for the CD identifier: it goes in as a freeform item.
+    if (tool == CliTool::FFmpeg && (sameNoCase(extension, ".m4a") || sameNoCase(extension, ".mp4")) &&
+        !job.discToc.isEmpty())
+        addMp4FreeformText(toolOutputPath, "CDTOC", job.discToc);
 
     // Temporary files are private; the output is an ordinary file of the user's.
     QFile::setPermissions(toolOutputPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
