@@ -256,8 +256,7 @@ TEST_F(WindowTest, OptionBoxesChangeTheirSettingOnlyThroughOk)
 TEST_F(WindowTest, MessageCommandsShowTheirBoxes)
 {
     open();
-    for (int id : {CmdBatchReencode, CmdOptionLame})
-        EXPECT_TRUE(boxOf(id).contains("not available in this build")) << id;
+    EXPECT_TRUE(boxOf(CmdOptionLame).contains("not available in this build"));
     EXPECT_TRUE(boxOf(CmdOptionFlac).startsWith("FLAC Encoder Option|Some options for FLAC"));
     EXPECT_TRUE(boxOf(CmdAbout).startsWith("About Vornelic|Vornelic ver."));
 }
