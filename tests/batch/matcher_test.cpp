@@ -16,18 +16,18 @@ namespace {
 constexpr uint64_t Sector = 588;
 constexpr uint64_t Second = 44100;
 
-struct CueSpec {
+struct Sheet {
     QString cuePath;
     QString imagePath;
     std::vector<uint32_t> sectors; // starts, then the end
     bool dataTrack = false;
 };
 
-MatchContext contextOf(const std::vector<CueSpec>& cues, const std::vector<QByteArray>& excluded = {})
+MatchContext contextOf(const std::vector<Sheet>& cues, const std::vector<QByteArray>& excluded = {})
 {
     std::vector<CueImageEntry> entries;
     std::vector<uint32_t> sectors;
-    for (const CueSpec& c : cues) {
+    for (const Sheet& c : cues) {
         CueImageEntry e;
         e.cuePath = c.cuePath;
         e.imagePath = c.imagePath.isEmpty() ? c.cuePath : c.imagePath;
@@ -203,9 +203,9 @@ TEST(Matcher, WordsOfNamesAndTags)
 class NameBlocks : public ::testing::Test {
 protected:
     // Three minutes of sheets around the album, and one of each length class's edge.
-    MatchContext context(const std::vector<CueSpec>& extra)
+    MatchContext context(const std::vector<Sheet>& extra)
     {
-        std::vector<CueSpec> cues{{"/c/short.cue", "/c/Tiny.wav", {0, 600}}, {"/c/long.cue", "/c/Huge.wav", {0, 27000}}};
+        std::vector<Sheet> cues{{"/c/short.cue", "/c/Tiny.wav", {0, 600}}, {"/c/long.cue", "/c/Huge.wav", {0, 27000}}};
         cues.insert(cues.end(), extra.begin(), extra.end());
         return contextOf(cues);
     }
