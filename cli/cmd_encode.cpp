@@ -1,7 +1,10 @@
 #include "cli/cli.h"
+#include "encode/encoder_availability.h"
 #include "encode/encoding_b.h"
+#include "encode/encoding_b_tools.h"
 #include "encode/flac_encoder.h"
 #include "encode/lame_encoder.h"
+#include "encode/tool_probe.h"
 #include "session/session.h"
 #include "util/numbers.h"
 #include "util/safe_file.h"
@@ -22,8 +25,9 @@ int encoderIndexNamed(const QString& name)
     return -1;
 }
 
-// Why the selected encoder cannot run here, or nothing when it can.
-QString unavailable(int index)
+// Why the selected encoder cannot run here, or nothing when it can. An outside tool is asked for its
+// version as the window does at start-up.
+QString unavailable(int index, const Settings& s, EncoderAvailability& available, Feedback& feedback)
 {
     switch (index) {
     case EncoderLame:
@@ -33,8 +37,19 @@ QString unavailable(int index)
     case EncoderQaac:
     case EncoderFdkaac:
     case EncoderOpusEnc:
-    case EncoderFFmpeg:
-        return QStringLiteral("%1 is not available in this build").arg(encoderToolName(index));
+    case EncoderFFmpeg: {
+        if (probeOutsideTool(index, s, available, feedback))
+            return QString();
+        static const char* keys[] = {"Qaac_Exe", "Fdkaac_Exe", "OpusEnc_Exe", "FFmpeg_Exe"};
+        const QString& exe = index == EncoderQaac      ? s.Qaac_Exe
+                             : index == EncoderFdkaac  ? s.Fdkaac_Exe
+                             : index == EncoderOpusEnc ? s.OpusEnc_Exe
+                                                       : s.FFmpeg_Exe;
+        const QLatin1String key(keys[index - EncoderQaac]);
+        return exe.isEmpty() ? QStringLiteral("%1 is not available: %2 is not set").arg(encoderToolName(index), key)
+                             : QStringLiteral("%1 is not available: %2 \"%3\" does not answer as %1 does")
+                                   .arg(encoderToolName(index), key, exe);
+    }
     default:
         return QStringLiteral("no encoder is selected");
     }
@@ -70,7 +85,8 @@ int runEncode(Context& context, const QStringList& given)
         if (s.EncoderIndex < 0)
             return usageError("encode", QStringLiteral("unknown encoder \"%1\"").arg(encoder));
     }
-    if (const QString why = unavailable(s.EncoderIndex); !why.isEmpty()) {
+    EncoderAvailability available;
+    if (const QString why = unavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
         printErr(why + QLatin1Char('\n'));
         return ExitFailure;
     }
@@ -91,6 +107,8 @@ int runEncode(Context& context, const QStringList& given)
     options.backupMode = !outputMode && !bTags;
     options.bTags = bTags;
     options.jobs = *jobs;
+    const OutsideTools tools = outsideTools(available);
+    options.tools = &tools;
     EncodeOutcome outcome;
     session.encode(s, options, context.feedback, outcome);
     if (outcome.precheck != 0)
@@ -106,6 +124,8 @@ int runEncode(Context& context, const QStringList& given)
     printOut(out);
     for (const QString& path : outcome.notCreated)
         printErr(QStringLiteral("\"%1\" Not Created by %2\n").arg(QDir::toNativeSeparators(path), encoderToolName(s.EncoderIndex)));
+    // A track the tool did not make is a failure of the run, though it went on with the others.
+    const bool missing = !outcome.notCreated.isEmpty();
     if (outcome.code != 0) {
         // A file under the failed track's name is never one this run made.
         if (!outcome.failedPath.isEmpty())
@@ -114,7 +134,7 @@ int runEncode(Context& context, const QStringList& given)
                          : QStringLiteral("\"%1\" was not written.\n").arg(outcome.failedPath));
         return ExitFailure;
     }
-    return ExitOk;
+    return missing ? ExitFailure : ExitOk;
 }
 
 } // namespace

@@ -249,6 +249,8 @@ ToolCommand buildCliCommand(CliTool tool, const CliTrackJob& job, const QString&
 int encodeCliTrack(CliTool tool, const CliTrackJob& job, const Settings& settings, const EncoderAvailability& tools,
                    Feedback* feedback)
 {
+    if (job.unnamed)
+        job.unnamed->clear();
     if (nameTaken(job.outputPath))
         return CliEncodeOutputTaken;
     // The tool writes beside the output under a name of its own; FFmpeg picks its container by the
@@ -286,6 +288,11 @@ int encodeCliTrack(CliTool tool, const CliTrackJob& job, const Settings& setting
     // Temporary files are private; the output is an ordinary file of the user's.
     QFile::setPermissions(toolOutputPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                                               QFileDevice::ReadOther);
+    if (job.unnamed) {
+        toolOutput->setAutoRemove(false);
+        *job.unnamed = toolOutputPath;
+        return CliEncodeDone;
+    }
     if (!moveFileNoReplace(toolOutputPath, job.outputPath))
         return CliEncodeOutputTaken;
     toolOutput->setAutoRemove(false);

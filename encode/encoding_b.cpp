@@ -1,13 +1,13 @@
 #include "encode/encoding_b.h"
 
 #include "config/settings.h"
+#include "encode/cli_encoders.h"
 #include "encode/move_files.h"
 #include "util/feedback.h"
 #include "util/safe_file.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <algorithm>
 
@@ -19,20 +19,6 @@ uint64_t startOf(const CueSheet& cue, uint64_t index)
 {
     const uint64_t k = std::min<uint64_t>(index, uint64_t(std::clamp(cue.trackCount, 0, CueTrackLimit - 1)));
     return cue.trackStarts[size_t(k)];
-}
-
-// A name in the destination that nothing stands under, with the output's extension (a tool may
-// choose its container by it).
-QString temporaryToolOutput(const QString& destination, const QString& extension)
-{
-    for (;;) {
-        const QString name = QStringLiteral("._tmp%1%2")
-                                 .arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0'))
-                                 .arg(extension);
-        const QString path = QDir(destination).filePath(name);
-        if (!nameTaken(path))
-            return path;
-    }
 }
 
 void appendToErrorLog(const QString& logPath, const QString& outputPath, const QString& tool)
@@ -173,32 +159,45 @@ int encodeCliTracks(const ImageRun& run, const PairList& pairs, int count, const
         if (!planTrack(run, pairs[size_t(i)], i, extension, plans[size_t(i)]))
             return EncodeBadPair;
     }
+    // An abort stops the running tools, not only the tracks still to come: a tool may hang.
+    std::atomic<bool> abort{false};
     const TrackJob job = [&](const TrackPlan& plan, PendingFile& pending, const TrackProgress& progress) {
         OutsideToolTrack track;
         track.encoderIndex = k;
         track.cue = &run.cue;
         track.first = plan.first;
         track.last = plan.last;
-        track.outputPath = temporaryToolOutput(run.destination, extension);
+        track.outputPath = plan.outputPath;
         track.a = run.bTags ? nullptr : &run.state.a.files[size_t(plan.aIndex)];
         track.listRow = run.bTags ? &run.state.rows[size_t(plan.listRow)] : nullptr;
         track.discToc = run.cue.discToc;
-        track.cancelled = progress.cancelled;
-        pending.toolOutput = track.outputPath; // removed unless it is named
+        track.cancel = &abort;
+        QString made;
+        const int code = tools.encode(track, run.settings, made);
+        // Whatever the tool made is removed unless it takes its name.
+        pending.toolOutput = made;
         pending.path = plan.outputPath;
-        tools.encode(track, run.settings);
         progress.advance(plan.last >= plan.first ? plan.last - plan.first + 1 : 0);
-        return nameTaken(track.outputPath) ? 0 : EncodeNoEncoder;
+        if (code == CliEncodeAborted)
+            return int(CliEncodeAborted);
+        // As always, the tool is judged by the file it left.
+        return code == CliEncodeDone && !made.isEmpty() && nameTaken(made) ? 0 : int(EncodeNoEncoder);
     };
     TrackPoolSettings s = poolSettings(run, tool);
     s.stopOnFailure = false;
     s.nameTakenCode = EncodeNoEncoder;
-    s.onSkipped = [&](const TrackPlan& plan, int) {
+    s.abort = &abort;
+    s.onWorkers = true;
+    s.onSkipped = [&](const TrackPlan& plan, int code) {
+        // A track the user stopped is not a tool's failure.
+        if (code == CliEncodeAborted)
+            return;
         outcome.notCreated << plan.outputPath;
         appendToErrorLog(run.settings.Batch_Log_EncErr, plan.outputPath, tool);
     };
     const TrackPoolOutcome result = runTrackPool(plans, job, s, run.feedback);
     outcome.written << result.written;
+    outcome.aborted = result.aborted;
     return 0;
 }
 
@@ -247,15 +246,19 @@ int encodeImage(const ComparisonState& state, const Settings& settings, const En
     int code = EncodeNoEncoder;
     switch (settings.EncoderIndex) {
     case EncoderLame:
+        outcome.extension = QStringLiteral(".mp3");
         code = encodeLameTracks(run, pairs, n, outcome);
         break;
     case EncoderFlac:
+        outcome.extension = QStringLiteral(".flac");
         code = encodeFlacTracks(run, pairs, n, outcome);
         break;
     case EncoderQaac:
     case EncoderFdkaac:
     case EncoderOpusEnc:
     case EncoderFFmpeg:
+        if (options.tools && options.tools->extension)
+            outcome.extension = options.tools->extension(settings.EncoderIndex, settings);
         if (options.tools)
             code = encodeCliTracks(run, pairs, n, *options.tools, outcome);
         break;

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -74,24 +75,26 @@ ImagePairing imagePairs(int countA, const CueSheet& cue, int trackOffsetB, bool 
 void trackRange(const TrackPair& pair, const CueSheet& cue, uint64_t& first, uint64_t& last);
 
 // One track for an outside tool. Called on a worker thread: the tool runs to its end (or until
-// cancelled says so) and must not touch Feedback.
+// cancel is set, when the run is aborted) and must not touch Feedback.
 struct OutsideToolTrack {
     int encoderIndex = 0;
     const CueSheet* cue = nullptr;
     uint64_t first = 0; // sample frames, inclusive
     uint64_t last = 0;
-    QString outputPath;           // a temporary name in the destination, with the output's extension
+    QString outputPath;           // the name the file takes, in track order, once it is complete
     const FileTags* a = nullptr;  // A's file; none in a B-tags run
     const ListRow* listRow = nullptr; // the track's own row, for a B-tags run
     QByteArray discToc;
-    std::function<bool()> cancelled;
+    const std::atomic<bool>* cancel = nullptr;
 };
 
-// The outside tools, as the front end provides them: the output extension of each tool and the
-// encoding of one track. A run for a tool these do not cover is not available.
+// The outside tools: the output extension of each tool and the encoding of one track, which leaves
+// the finished file under a temporary name beside outputPath and puts that name into made (empty
+// when nothing was made); it returns a CliEncodeCode. A run for a tool these do not cover is not
+// available. outsideTools (encode/encoding_b_tools.h) gives the real ones.
 struct OutsideTools {
     std::function<QString(int encoderIndex, const Settings& settings)> extension;
-    std::function<int(const OutsideToolTrack& track, const Settings& settings)> encode;
+    std::function<int(const OutsideToolTrack& track, const Settings& settings, QString& made)> encode;
 };
 
 struct EncodeOptions {
@@ -110,6 +113,8 @@ struct EncodeOutcome {
     QStringList written;    // the files written, in track order
     QString failedPath;     // the file of the track the run stopped at
     QStringList notCreated; // outside tools: the files that were not made
+    QString extension;      // of the files the run makes, which Move Files looks for
+    bool aborted = false;   // outside tools: the run was stopped; no track started after that
 };
 
 // The parts every encoder loop shares.

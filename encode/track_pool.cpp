@@ -110,7 +110,8 @@ public:
         size_t seen = 0;
         bool stopped = false;
         std::unique_lock<std::mutex> lock(mutex_);
-        while (named < n && !stopped) {
+        // After an abort only the tracks already handed out are waited for.
+        while (named < n && !stopped && !(outcome.aborted && named >= next_)) {
             changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return finishOrder_.size() > seen; });
             int lastFinished = -1;
             for (; seen < finishOrder_.size(); ++seen, ++doneCount)
@@ -141,13 +142,22 @@ public:
                 lastPercent = percent;
             }
             feedback.pumpMessages();
+            if (s_.abort && !outcome.aborted && feedback.abortRequested()) {
+                s_.abort->store(true);
+                outcome.aborted = true;
+            }
             lock.lock();
         }
         lock.unlock();
         for (std::thread& w : workers)
             w.join();
-        if (!stopped)
+        if (outcome.aborted) {
+            feedback.setStatus(2, QStringLiteral("Encoding aborted"));
+            for (int part : {3, 4, 5})
+                feedback.setStatus(part, QString());
+        } else if (!stopped) {
             finish(s_, n, true, feedback);
+        }
         return outcome;
     }
 
@@ -165,7 +175,7 @@ private:
             int i;
             {
                 std::lock_guard<std::mutex> hold(mutex_);
-                if (next_ >= int(plans_.size()) || next_ > cancelFrom_.load())
+                if (next_ >= int(plans_.size()) || next_ > cancelFrom_.load() || (s_.abort && s_.abort->load()))
                     return;
                 i = next_++;
             }
@@ -232,7 +242,7 @@ int defaultJobs()
 TrackPoolOutcome runTrackPool(const std::vector<TrackPlan>& plans, const TrackJob& job,
                               const TrackPoolSettings& settings, Feedback& feedback)
 {
-    if (settings.jobs <= 1 || plans.size() <= 1)
+    if ((settings.jobs <= 1 || plans.size() <= 1) && !settings.onWorkers)
         return runOneByOne(plans, job, settings, feedback);
     SideBySide pool(plans, job, settings);
     return pool.run(feedback);

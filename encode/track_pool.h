@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -57,12 +58,18 @@ struct TrackPoolSettings {
     bool percentPart = false;   // the encoder shows a percentage while one track runs
     // Told, in track order on the calling thread, of every track that failed when the run goes on.
     std::function<void(const TrackPlan&, int code)> onSkipped;
+    // Set by the calling thread once the feedback asks for an abort: no track starts after that,
+    // and the running ones may stop on it. Such a run ends without "Encoding completed".
+    std::atomic<bool>* abort = nullptr;
+    // Tracks run on workers even one at a time, so the calling thread pumps while a track runs.
+    bool onWorkers = false;
 };
 
 struct TrackPoolOutcome {
     int code = 0;            // the first failure in track order, 0 when none stopped the run
     int failedIndex = -1;
     QStringList written;     // the files named, in track order
+    bool aborted = false;    // stopped on the abort flag
 };
 
 // Runs the plans. Status parts: 2 the track and the tool, 3 the position (or the count done), 4 the

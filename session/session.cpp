@@ -31,6 +31,7 @@ void ComparisonSession::start(const Sides& sides)
 {
     pairs_.clear();
     lastReplaceResult_ = 0;
+    producedExtension_.clear();
     clearComparison(state_);
     state_.folderA = sides.folderA;
     state_.folderB = sides.folderB;
@@ -45,6 +46,15 @@ int ComparisonSession::compare(const Sides& sides, const Settings& settings, Fee
         return CompareBusy;
     start(sides);
     return compareAB(state_, settings.ExtPriorityList, settings.CP_Cue_Sheet, feedback);
+}
+
+int ComparisonSession::compareImage(const QString& cuePath, const Settings& settings)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return CompareBusy;
+    start(Sides{QString(), cuePath, false, 0});
+    return listCueSheet(state_, settings.CP_Cue_Sheet);
 }
 
 int ComparisonSession::loadTags(const Sides& sides, const Settings& settings)
@@ -72,6 +82,7 @@ int ComparisonSession::replace(const Settings& settings, const ReplaceOptions& o
     if (!job.taken())
         return SessionBusy;
     lastReplaceResult_ = replaceOrEncode(state_, settings, options, feedback, pairs_, outcome);
+    producedExtension_.clear();
     return lastReplaceResult_;
 }
 
@@ -82,6 +93,7 @@ int ComparisonSession::encode(const Settings& settings, const EncodeOptions& opt
     if (!job.taken())
         return SessionBusy;
     lastReplaceResult_ = encodeImage(state_, settings, options, feedback, pairs_, outcome);
+    producedExtension_ = outcome.extension;
     return lastReplaceResult_;
 }
 
@@ -99,7 +111,7 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
         pairs = &candidates;
         count = int(candidates.size());
     }
-    const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps);
+    const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps, producedExtension_);
     // The files have moved: what was compared no longer stands where it was.
     if (code == 0)
         start(Sides{});

@@ -45,6 +45,9 @@ public:
     // Replace Tags on the compared or loaded sides; the number of pairs (0 after a refused
     // pre-check), or SessionBusy.
     int replace(const Settings& settings, const ReplaceOptions& options, Feedback& feedback, ReplaceOutcome& outcome);
+    // Only a CD image, with no A side: the cue sheet read and its tracks listed (CompareOk or
+    // CompareIllegalCueSheet), for encoding the image with its own tags.
+    int compareImage(const QString& cuePath, const Settings& settings);
     // Encoding B on the compared CD image; the pairs it made are what Move Files then works on.
     // SessionBusy while another step runs, else encodeImage's result.
     int encode(const Settings& settings, const EncodeOptions& options, Feedback& feedback, EncodeOutcome& outcome);
@@ -66,6 +69,7 @@ private:
     ComparisonState state_;
     PairList pairs_;
     int lastReplaceResult_ = 0;
+    QString producedExtension_; // of the files the last Encoding B made; empty after Replace Tags
     bool busy_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include "app/features/cddb_controller.h"
 #include "app/features/compare_controller.h"
 #include "app/features/encoder_options_controller.h"
+#include "app/features/encoding_controller.h"
 #include "app/features/folder_paths_controller.h"
 #include "app/features/help_controller.h"
 #include "app/features/playback_controller.h"
@@ -21,6 +22,7 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<CompareController>(context));
     features.push_back(std::make_unique<FolderPathsController>(context));
     features.push_back(std::make_unique<EncoderOptionsController>(context));
+    features.push_back(std::make_unique<EncodingController>(context));
     features.push_back(std::make_unique<PlaybackController>(context));
     features.push_back(std::make_unique<CdImageController>(context));
     features.push_back(std::make_unique<CddbController>(context));

@@ -1,5 +1,8 @@
 // The Encoding B driver: which A file takes which part of the image, the status texts, the order
 // of failures and files when tracks run side by side, and the loop of the outside tools.
+#include "encode/cli_tool_fixtures.h"
+#include "encode/encoder_availability.h"
+#include "encode/encoding_b_tools.h"
 #include "encode/flac_encoder.h"
 #include "encode/image_fixtures.h"
 #include "encode/lame_encoder.h"
@@ -155,11 +158,13 @@ OutsideTools standInTools(bool writes, QStringList* seen)
 {
     OutsideTools tools;
     tools.extension = [](int, const Settings&) { return QStringLiteral(".m4a"); };
-    tools.encode = [writes, seen](const OutsideToolTrack& track, const Settings&) {
+    tools.encode = [writes, seen](const OutsideToolTrack& track, const Settings&, QString& made) {
         if (seen)
             *seen << QStringLiteral("%1 %2-%3").arg(track.a ? "A" : "B").arg(track.first).arg(track.last);
-        if (writes)
-            writeFile(track.outputPath, QByteArray::number(qulonglong(track.last - track.first + 1)));
+        if (!writes)
+            return 2;
+        made = QFileInfo(track.outputPath).dir().filePath(QStringLiteral(".vornelic-%1.m4a").arg(track.first));
+        writeFile(made, QByteArray::number(qulonglong(track.last - track.first + 1)));
         return 0;
     };
     return tools;
@@ -206,6 +211,52 @@ TEST_F(EncodingB, AToolOutputIsNamedInTrackOrderAndItsTemporaryNameGoes)
     QDir().mkpath(out);
     EXPECT_EQ(encode(image.cue, EncoderQaac).code, EncodeNoEncoder);
     EXPECT_EQ(feedback.messages, QStringList{"Encode Error|Encode Error 1\n"});
+}
+
+// Tools that never end are stopped when the user aborts: no track starts after that, nothing stands
+// under a track's name, no temporary file stays, and what the user stopped is not logged as a tool
+// failure.
+TEST_F(EncodingB, AnAbortStopsHangingToolsAndStartsNoFurtherTrack)
+{
+    writeMp3Folder(a, 3, 3);
+    const TestImage image = writeImage(dir.path(), "disc", {10, 10, 10}, true);
+    const QString calls = dir.filePath("calls.log");
+    settings.Qaac_Exe = writeStandIn(dir.path(), "qaac", calls, StandIn::Hang);
+    settings.Batch_Log_EncErr = dir.filePath("enc-err.log");
+    EncoderAvailability available;
+    available.qaacVersion = "qaac 2.80";
+    const OutsideTools tools = outsideTools(available);
+    EncodeOptions options;
+    options.tools = &tools;
+    // The abort comes once both workers' tools have started.
+    struct AbortOnceStarted : RecordingStatus {
+        QString log;
+        bool abortRequested() const override { return standInCalls(log).size() >= 2; }
+    };
+    AbortOnceStarted aborting;
+    aborting.log = calls;
+
+    state = ComparisonState{};
+    state.folderA = a;
+    state.folderB = image.cue;
+    state.folderBMode = false;
+    SilentFeedback quiet;
+    ASSERT_EQ(compareAB(state, settings.ExtPriorityList, 0, quiet), CompareOk);
+    settings.EncoderIndex = EncoderQaac;
+    options.jobs = 2;
+    EncodeOutcome outcome;
+    encodeImage(state, settings, options, aborting, pairs, outcome);
+
+    EXPECT_TRUE(outcome.aborted);
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(standInCalls(calls).size(), 2);
+    EXPECT_TRUE(outcome.written.isEmpty());
+    EXPECT_TRUE(outcome.notCreated.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(settings.Batch_Log_EncErr));
+    EXPECT_TRUE(entries().isEmpty()) << entries().join(' ').toStdString();
+    EXPECT_TRUE(aborting.statuses.contains("2:Encoding aborted"));
+    EXPECT_FALSE(aborting.statuses.contains("2:Track 3/3 Encoding completed"));
+    EXPECT_TRUE(aborting.messages.isEmpty());
 }
 
 TEST_F(EncodingB, PrecheckRefusesAFolderOfMixedKinds)
