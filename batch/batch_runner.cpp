@@ -114,19 +114,10 @@ bool BatchOutcome::failed() const
 
 QString producedExtension(const Settings& settings, const OutsideTools* tools)
 {
-    switch (settings.EncoderIndex) {
-    case EncoderLame:
-        return QStringLiteral(".mp3");
-    case EncoderFlac:
-        return QStringLiteral(".flac");
-    case EncoderQaac:
-    case EncoderFdkaac:
-    case EncoderOpusEnc:
-    case EncoderFFmpeg:
-        return tools && tools->extension ? tools->extension(settings.EncoderIndex, settings) : QString();
-    default:
-        return QString();
-    }
+    const int k = settings.EncoderIndex;
+    if (k >= EncoderQaac && k <= EncoderFFmpeg)
+        return tools && tools->extension ? tools->extension(k, settings) : QString();
+    return k == EncoderLame ? QStringLiteral(".mp3") : k == EncoderFlac ? QStringLiteral(".flac") : QString();
 }
 
 int runBatchReencode(const BatchList& list, Settings& settings, ComparisonSession& session,

@@ -32,7 +32,10 @@ struct BatchPairReport {
     std::vector<MoveStep> moves;
     QStringList notCreated;   // outside tools: files that were not made
 
-    bool failed() const { return compareCode != 0 || levelCode != 0 || encodeCode != 0 || moveCode != 0; }
+    bool failed() const
+    {
+        return compareCode != 0 || levelCode != 0 || encodeCode != 0 || moveCode != 0 || !notCreated.isEmpty();
+    }
 };
 
 struct BatchRunOptions {

@@ -1,8 +1,11 @@
 #include "batch/batch_runner.h"
 #include "batch/match_list.h"
 #include "cli/cli.h"
+#include "encode/encoder_availability.h"
+#include "encode/encoding_b_tools.h"
 #include "encode/flac_encoder.h"
 #include "encode/lame_encoder.h"
+#include "encode/tool_probe.h"
 #include "session/session.h"
 #include "util/numbers.h"
 
@@ -24,8 +27,9 @@ int encoderNamed(const QString& name)
     return -1;
 }
 
-// Why the selected encoder cannot run a batch here, or nothing when it can.
-QString unavailable(int index, const OutsideTools* tools)
+// Why the selected encoder cannot run a batch here, or nothing when it can. An outside tool is asked
+// for its version, as the window does at start-up.
+QString unavailable(int index, const Settings& s, EncoderAvailability& available, Feedback& feedback)
 {
     switch (index) {
     case EncoderLame:
@@ -35,8 +39,19 @@ QString unavailable(int index, const OutsideTools* tools)
     case EncoderQaac:
     case EncoderFdkaac:
     case EncoderOpusEnc:
-    case EncoderFFmpeg:
-        return tools ? QString() : QStringLiteral("%1 is not available in this build").arg(encoderToolName(index));
+    case EncoderFFmpeg: {
+        if (probeOutsideTool(index, s, available, feedback))
+            return QString();
+        static const char* keys[] = {"Qaac_Exe", "Fdkaac_Exe", "OpusEnc_Exe", "FFmpeg_Exe"};
+        const QString& exe = index == EncoderQaac      ? s.Qaac_Exe
+                             : index == EncoderFdkaac  ? s.Fdkaac_Exe
+                             : index == EncoderOpusEnc ? s.OpusEnc_Exe
+                                                       : s.FFmpeg_Exe;
+        const QLatin1String key(keys[index - EncoderQaac]);
+        return exe.isEmpty() ? QStringLiteral("%1 is not available: %2 is not set").arg(encoderToolName(index), key)
+                             : QStringLiteral("%1 is not available: %2 \"%3\" does not answer as %1 does")
+                                   .arg(encoderToolName(index), key, exe);
+    }
     default:
         return QStringLiteral("no encoder is selected");
     }
@@ -94,9 +109,8 @@ int runBatch(Context& context, const QStringList& given)
         if (s.EncoderIndex < 0)
             return usageError("batch", QStringLiteral("unknown encoder \"%1\"").arg(encoder));
     }
-    // The outside tools are not part of this build yet.
-    const OutsideTools* tools = nullptr;
-    if (const QString why = unavailable(s.EncoderIndex, tools); !why.isEmpty()) {
+    EncoderAvailability available;
+    if (const QString why = unavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
         printErr(why + QLatin1Char('\n'));
         return ExitFailure;
     }
@@ -122,7 +136,8 @@ int runBatch(Context& context, const QStringList& given)
     options.extension = ext.toLower();
     options.backupMode = !outputMode;
     options.jobs = jobs;
-    options.tools = tools;
+    const OutsideTools tools = outsideTools(available);
+    options.tools = &tools;
     // Each pair's files are printed as it finishes, so a run that is stopped has said what it made.
     options.pairDone = [&s](const BatchPairReport& p) {
         QString out;

@@ -83,6 +83,9 @@ BatchRunDialogWindow::BatchRunDialogWindow(QWidget* owner, Settings& settings, c
         if (choice.encoderIndex == settings.EncoderIndex)
             encoders_->setCurrentRow(encoders_->count() - 1);
     }
+    // The batch runs with a usable encoder: when the selected one is not, the first that is.
+    if (encoders_->currentRow() < 0 && encoders_->count() > 0)
+        encoders_->setCurrentRow(0);
     encoders_->setFixedHeight(110);
     options_ = new QPushButton(QStringLiteral("Encoder Option"), this);
     options_->setObjectName(QStringLiteral("6402"));

@@ -16,6 +16,7 @@
 #include "batch/matcher.h"
 #include "config/settings.h"
 #include "encode/encoder_availability.h"
+#include "encode/encoding_b_tools.h"
 #include "session/session.h"
 
 #include <QLineEdit>
@@ -73,11 +74,6 @@ void BatchController::showStep3Result(bool backupModeBefore)
 void BatchController::runPairs(const BatchList& list)
 {
     Settings& s = c_.settings;
-    if (s.EncoderIndex >= EncoderQaac && s.EncoderIndex <= EncoderFFmpeg) {
-        showMessage(c_.window, unavailableMessage(QStringLiteral("Batch Re-encode with %1").arg(encoderToolName(s.EncoderIndex))),
-                    QStringLiteral("Batch Error"), MessageButtons::Ok, MessageIcon::Information);
-        return;
-    }
     // The window as the run shows it: CD image mode, the cue sheet on side B, offset 0, an empty list.
     if (c_.modes.folderBMode)
         c_.router.run(BtnCdImageMode);
@@ -89,7 +85,9 @@ void BatchController::runPairs(const BatchList& list)
     c_.session.clear();
     FeatureHooks::fire(c_.hooks.comparisonCleared);
 
+    const OutsideTools tools = outsideTools(c_.encoders);
     BatchRunOptions options;
+    options.tools = &tools;
     options.extension = s.CueMatch_Extension;
     options.backupMode = c_.modes.backupMode;
     options.beforePair = [this](const MatchPair& pair) {

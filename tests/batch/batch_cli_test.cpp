@@ -314,7 +314,7 @@ TEST_F(BatchChain, UsageErrorsAndWhatThisBuildCannotDo)
     EXPECT_EQ(cli({"match", "--list", list}).exitCode, 2);
     const ProcessResult tool = cli({"batch", "--list", list, "--encoder", "ffmpeg", "--output", path("never")});
     EXPECT_EQ(tool.exitCode, 1);
-    EXPECT_EQ(tool.err, "FFmpeg is not available in this build\n");
+    EXPECT_EQ(tool.err, "FFmpeg is not available: FFmpeg_Exe is not set\n");
     EXPECT_FALSE(QFile::exists(path("never")));
     // A list with errors runs nothing and says why.
     ASSERT_TRUE(writeFile(path("bad.txt"), "A  1 \"" + path("nowhere").toUtf8() + "\"\n"));
