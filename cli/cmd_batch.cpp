@@ -1,6 +1,7 @@
 #include "batch/batch_runner.h"
 #include "batch/match_list.h"
 #include "cli/cli.h"
+#include "cli/encoder_choice.h"
 #include "encode/encoder_availability.h"
 #include "encode/encoding_b_tools.h"
 #include "encode/flac_encoder.h"
@@ -17,45 +18,6 @@ namespace vn::cli {
 bool batchExtension(const QString& ext);
 
 namespace {
-
-int encoderNamed(const QString& name)
-{
-    for (int i = 1; i < int(EncoderNames.size()); ++i) {
-        if (name.compare(QLatin1String(EncoderNames[size_t(i)]), Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-// Why the selected encoder cannot run a batch here, or nothing when it can. An outside tool is asked
-// for its version, as the window does at start-up.
-QString unavailable(int index, const Settings& s, EncoderAvailability& available, Feedback& feedback)
-{
-    switch (index) {
-    case EncoderLame:
-        return lameLibrary().available ? QString() : QStringLiteral("LAME (libmp3lame) is not available");
-    case EncoderFlac:
-        return flacLibrary().available ? QString() : QStringLiteral("FLAC (libFLAC) is not available");
-    case EncoderQaac:
-    case EncoderFdkaac:
-    case EncoderOpusEnc:
-    case EncoderFFmpeg: {
-        if (probeOutsideTool(index, s, available, feedback))
-            return QString();
-        static const char* keys[] = {"Qaac_Exe", "Fdkaac_Exe", "OpusEnc_Exe", "FFmpeg_Exe"};
-        const QString& exe = index == EncoderQaac      ? s.Qaac_Exe
-                             : index == EncoderFdkaac  ? s.Fdkaac_Exe
-                             : index == EncoderOpusEnc ? s.OpusEnc_Exe
-                                                       : s.FFmpeg_Exe;
-        const QLatin1String key(keys[index - EncoderQaac]);
-        return exe.isEmpty() ? QStringLiteral("%1 is not available: %2 is not set").arg(encoderToolName(index), key)
-                             : QStringLiteral("%1 is not available: %2 \"%3\" does not answer as %1 does")
-                                   .arg(encoderToolName(index), key, exe);
-    }
-    default:
-        return QStringLiteral("no encoder is selected");
-    }
-}
 
 // "K/N" with 0 <= K < N.
 bool parseShard(const QString& text, int& index, int& count)
@@ -105,12 +67,12 @@ int runBatch(Context& context, const QStringList& given)
     if (sharded && !parseShard(shard, options.shardIndex, options.shardCount))
         return usageError("batch", QStringLiteral("--shard takes K/N with 0 <= K < N"));
     if (named) {
-        s.EncoderIndex = encoderNamed(encoder);
+        s.EncoderIndex = encoderIndexNamed(encoder);
         if (s.EncoderIndex < 0)
             return usageError("batch", QStringLiteral("unknown encoder \"%1\"").arg(encoder));
     }
     EncoderAvailability available;
-    if (const QString why = unavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
+    if (const QString why = encoderUnavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
         printErr(why + QLatin1Char('\n'));
         return ExitFailure;
     }
