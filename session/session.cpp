@@ -4,6 +4,7 @@
 #include "session/compare.h"
 #include "util/feedback.h"
 
+#include <algorithm>
 #include <future>
 
 namespace vn {
@@ -97,6 +98,23 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
     const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps);
     if (code == 0) {
         // The files have moved: what was compared no longer stands where it was.
+        clearComparison(state_);
+        pairs_.clear();
+        lastReplaceResult_ = 0;
+    }
+    return code;
+}
+
+int ComparisonSession::undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    const int code = undoMoveJournal(journal, steps, cutShort);
+    const bool moved = std::any_of(steps.begin(), steps.end(), [](const UndoStep& s) {
+        return s.result == UndoResult::MovedBack || s.result == UndoResult::LeftoverRemoved;
+    });
+    if (moved) {
         clearComparison(state_);
         pairs_.clear();
         lastReplaceResult_ = 0;

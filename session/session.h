@@ -5,6 +5,7 @@
 // running job, such as the thread that reads B's audio ahead during Replace Tags.
 
 #include "encode/move_files.h"
+#include "encode/move_journal.h"
 #include "encode/replace_tags.h"
 #include "media/comparison.h"
 
@@ -47,6 +48,9 @@ public:
     // file is a candidate and only a file that carries exactly its tags takes its place. 0, a
     // LevelFolderCode or SessionBusy.
     int move(const Settings& settings, bool backupMode, Feedback& feedback, std::vector<MoveStep>* steps = nullptr);
+    // Undo of the Move Files run the journal recorded (lastMoveJournal finds the last one): an
+    // UndoCode or SessionBusy. A comparison that stands is released once a file has moved.
+    int undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort = nullptr);
     // Releases the comparison and the pairs (refused while busy).
     bool clear();
 
