@@ -142,6 +142,8 @@ void CompareController::compare()
 
 void CompareController::replace()
 {
+    if (!FeatureHooks::allow(c_.hooks.beforeWriting))
+        return;
     if (!c_.modes.folderBMode) {
         message(unavailableMessage(QStringLiteral("Encoding B")), ProgramTitle, MessageIcon::Information);
         return;
@@ -166,6 +168,8 @@ void CompareController::replace()
 
 void CompareController::moveFiles()
 {
+    if (!FeatureHooks::allow(c_.hooks.beforeWriting))
+        return;
     takeEditedPaths(c_);
     const QString folderA = c_.session.state().folderA;
     int code;

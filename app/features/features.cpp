@@ -5,6 +5,8 @@
 #include "app/features/folder_paths_controller.h"
 #include "app/features/help_controller.h"
 #include "app/features/playback_controller.h"
+#include "app/features/undo_move_controller.h"
+#include "app/features/verify_controller.h"
 #include "app/window/window_controls.h"
 #include "config/settings.h"
 
@@ -21,6 +23,8 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<PlaybackController>(context));
     features.push_back(std::make_unique<CddbController>(context));
     features.push_back(std::make_unique<HelpController>(context));
+    features.push_back(std::make_unique<VerifyController>(context));
+    features.push_back(std::make_unique<UndoMoveController>(context));
     return features;
 }
 
