@@ -60,7 +60,7 @@ struct Albums {
     void open()
     {
         const QString store = QStringLiteral(VORNELIC_BIN_DIR "/../test-fixtures");
-        root = QDir(store).filePath(QStringLiteral("verify-albums-1"));
+        root = QDir(store).filePath(QStringLiteral("verify-albums-2"));
         name();
         if (QFileInfo::exists(path("done")))
             return;
@@ -143,6 +143,9 @@ private:
         ffmpeg({"-i", wav, "-c:a", "alac", out("alac.m4a")});
         ffmpeg({"-i", wav, "-c:a", "pcm_s24le", out("s24.wav")});
         ffmpeg({"-i", wav, "-ac", "1", "-ar", "22050", "-c:a", "pcm_u8", out("u8-mono.wav")});
+        ffmpeg({"-i", wav, "-ar", "88200", "-c:a", "pcm_s16le", out("s16-88k.wav")});
+        ffmpeg({"-i", wav, "-ar", "22050", "-c:a", "pcm_f32le", out("f32-22k.wav")});
+        ffmpeg({"-i", wav, "-ar", "48000", "-c:a", "flac", out("48k.flac")});
         ffmpeg({"-i", wav, "-c:a", "adpcm_ima_wav", out("adpcm.wav")});
         ffmpeg({"-f", "lavfi", "-i", "testsrc=d=2:s=64x64", "-c:v", "ffv1", out("video.mkv")});
     }

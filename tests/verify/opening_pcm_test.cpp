@@ -73,6 +73,7 @@ TEST_F(Openings, EveryFormatDecodesAsFfmpegDecodesIt)
     const QStringList files = {track(x.mp3, 2, "mp3"),    track(x.m4a, 2, "m4a"),    track(x.flac, 2, "flac"),
                                formats("opus.mka"),        formats("vorbis.webm"),    formats("opus.ogg"),
                                formats("alac.m4a"),        formats("s24.wav"),        formats("u8-mono.wav"),
+                               formats("s16-88k.wav"),     formats("f32-22k.wav"),    formats("48k.flac"),
                                x.wavs[1]};
     for (const QString& file : files) {
         SCOPED_TRACE(file.toStdString());
