@@ -96,7 +96,8 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
         count = int(candidates.size());
     }
     const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps);
-    if (code == 0) {
+    // A journal that failed part way stopped a run that may have moved files already.
+    if (code == 0 || code == MoveJournalFailed) {
         // The files have moved: what was compared no longer stands where it was.
         clearComparison(state_);
         pairs_.clear();

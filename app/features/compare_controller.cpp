@@ -180,7 +180,7 @@ void CompareController::moveFiles()
     if (code == LevelTooFewLevels)
         message(writeReplacedErrorText(WriteNoLevelFolder, folderA), QStringLiteral("Move Files"),
                 MessageIcon::Warning);
-    if (code != 0)
+    if (code != 0 && code != MoveJournalFailed)
         return;
     if (!c_.modes.folderBMode)
         c_.feedback.setStatus(2, QString());

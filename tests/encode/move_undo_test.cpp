@@ -56,6 +56,28 @@ void writeRaw(const QByteArray& path, const QByteArray& bytes)
     ::close(fd);
 }
 
+// Removes everything under root by the names' own bytes, which the temporary folder's own clean-up
+// cannot do for a name that is not UTF-8.
+void removeTree(const QByteArray& root)
+{
+    DIR* d = ::opendir(root.constData());
+    while (const dirent* e = d ? ::readdir(d) : nullptr) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = root + '/' + name;
+        struct stat st;
+        if (::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            removeTree(path);
+            ::rmdir(path.constData());
+        } else {
+            ::unlink(path.constData());
+        }
+    }
+    if (d)
+        ::closedir(d);
+}
+
 Tree snapshot(const QString& root)
 {
     Tree tree;
@@ -75,6 +97,7 @@ protected:
         EncodeFolders::SetUp();
         settings.BkupFldr_Level = 0;
     }
+    void TearDown() override { removeTree(pathBytes(dir.path())); }
     // n pairs of small MP3 files, compared and replaced into the TempFile folder.
     void prepare(const QList<QByteArray>& names)
     {
@@ -142,6 +165,29 @@ TEST_F(UndoTest, NamesThatAreNotUtf8SurviveTheJournal)
     std::vector<UndoStep> steps;
     EXPECT_EQ(undo(steps), UndoOk);
     EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(UndoTest, MovesBetweenFileSystemsAreUndoneToo)
+{
+    // The TempFile folder in memory, Folder A and the Backup folder on the disk: every move copies.
+    QTemporaryDir memory(QStringLiteral("/dev/shm/vornelic-undo-XXXXXX"));
+    ASSERT_TRUE(memory.isValid());
+    struct stat disk, shm;
+    ASSERT_EQ(::stat(pathBytes(dir.path()).constData(), &disk), 0);
+    ASSERT_EQ(::stat(pathBytes(memory.path()).constData(), &shm), 0);
+    ASSERT_NE(disk.st_dev, shm.st_dev);
+    settings.Path_Temp = memory.path();
+    const QByteArray odd("\xe9t\xe9.mp3", 7); // Latin-1, not UTF-8
+    prepare({odd, "plain.mp3"});
+    const Tree before = snapshot(dir.path()), beforeTemp = snapshot(memory.path());
+    ASSERT_EQ(beforeTemp.count("/" + odd), 1u);
+    ASSERT_EQ(moveFiles(state, settings, true, pairs, int(pairs.size()), feedback), 0);
+    EXPECT_TRUE(snapshot(memory.path()).empty());
+    std::vector<UndoStep> steps;
+    EXPECT_EQ(undo(steps), UndoOk);
+    EXPECT_EQ(snapshot(dir.path()), before);
+    EXPECT_EQ(snapshot(memory.path()), beforeTemp);
+    removeTree(pathBytes(memory.path()));
 }
 
 // Journals written here as a crash could leave them: the last move recorded and then cut short.
@@ -322,7 +368,11 @@ protected:
         UndoTest::SetUp();
         qputenv("VORNELIC_HOME", dir.path().toUtf8());
     }
-    void TearDown() override { qunsetenv("VORNELIC_HOME"); }
+    void TearDown() override
+    {
+        qunsetenv("VORNELIC_HOME");
+        UndoTest::TearDown();
+    }
     QStringList moveArgs() const
     {
         return {QStringLiteral("move"), a, QStringLiteral("--backup"), settings.Path_Bkup, QStringLiteral("--temp"),
