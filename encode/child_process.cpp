@@ -7,6 +7,11 @@
 #include <QFile>
 #include <QProcess>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
 namespace vn {
 
 namespace {
@@ -134,6 +139,10 @@ int runTool(const ToolCommand& command, const ToolRunOptions& options, QString* 
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     routeStreams(process, capture ? options.captureFlags : 0, options.console);
+#ifdef Q_OS_LINUX
+    // A tool outlives no program that is killed: it would go on writing a file nobody names.
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
     if (!command.program.isEmpty())
         process.start(command.program, command.arguments, QIODevice::ReadOnly);
     if (command.program.isEmpty() || !process.waitForStarted()) {

@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "containers/matroska.h"
+#include "containers/mp4_tag_writer.h"
 #include "encode/encoder_availability.h"
 #include "encode/track_cut.h"
 #include "util/safe_file.h"
@@ -249,6 +250,8 @@ ToolCommand buildCliCommand(CliTool tool, const CliTrackJob& job, const QString&
 int encodeCliTrack(CliTool tool, const CliTrackJob& job, const Settings& settings, const EncoderAvailability& tools,
                    Feedback* feedback)
 {
+    if (job.unnamed)
+        job.unnamed->clear();
     if (nameTaken(job.outputPath))
         return CliEncodeOutputTaken;
     // The tool writes beside the output under a name of its own; FFmpeg picks its container by the
@@ -282,10 +285,19 @@ int encodeCliTrack(CliTool tool, const CliTrackJob& job, const Settings& setting
     const QString extension = dottedSuffix(job.outputPath);
     if (tool == CliTool::FFmpeg && (sameNoCase(extension, ".mka") || sameNoCase(extension, ".webm")))
         writeMatroskaTags(toolOutputPath, sameNoCase(extension, ".webm"), job, settings, tools.ffmpegVersion, temp);
+    // FFmpeg's MP4 writer has no item for the CD identifier: it goes in as a freeform item.
+    if (tool == CliTool::FFmpeg && (sameNoCase(extension, ".m4a") || sameNoCase(extension, ".mp4")) &&
+        !job.discToc.isEmpty())
+        addMp4FreeformText(toolOutputPath, "CDTOC", job.discToc);
 
     // Temporary files are private; the output is an ordinary file of the user's.
     QFile::setPermissions(toolOutputPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                                               QFileDevice::ReadOther);
+    if (job.unnamed) {
+        toolOutput->setAutoRemove(false);
+        *job.unnamed = toolOutputPath;
+        return CliEncodeDone;
+    }
     if (!moveFileNoReplace(toolOutputPath, job.outputPath))
         return CliEncodeOutputTaken;
     toolOutput->setAutoRemove(false);

@@ -31,6 +31,9 @@ struct CliTrackJob {
     bool console = false; // the tool's message mode is "console"
     // For a worker of a pool, which has no Feedback: stops the tool when set.
     const std::atomic<bool>* cancel = nullptr;
+    // When given, the finished file keeps its temporary name beside outputPath, which is put here,
+    // and the caller names it (a run names its tracks in track order); else it takes outputPath.
+    QString* unnamed = nullptr;
 };
 
 // Why an output is missing; the caller judges the run by the output file, as it always has.

@@ -28,6 +28,10 @@ void probeLame(EncoderAvailability& result)
     // The library and its engine share one version number.
     result.lameEngineMajor = result.lameLibraryMajor = v.major;
     result.lameEngineMinor = result.lameLibraryMinor = v.minor;
+    if (auto url = reinterpret_cast<const char* (*)()>(lib.resolve("get_lame_url"))) {
+        if (const char* text = url())
+            result.lameHomepage = QByteArray(text).left(128);
+    }
 }
 
 void probeFlac(EncoderAvailability& result)

@@ -11,6 +11,7 @@ struct EncoderAvailability {
     bool lame = false;
     // The LAME engine's and the library's version numbers.
     int lameEngineMajor = 0, lameEngineMinor = 0, lameLibraryMajor = 0, lameLibraryMinor = 0;
+    QByteArray lameHomepage; // the library's home page, as the LAME options dialog shows it
     bool flac = false;
     QByteArray flacVersion;
     // Empty when the tool is unusable.

@@ -19,29 +19,6 @@ namespace {
 
 constexpr int64_t MaxTagSize = 0x0FFFFFFF; // what four 7-bit bytes can hold
 
-// A row's complete frame, header and body, as it stands in the bytes the tag's walk went over: the
-// tag body with a tag-level unsynchronisation undone and in version 4 each frame's own flags made
-// explicit. Empty when the row is absent or its value does not sit behind a whole frame header.
-QByteArrayView frameBytes(const FileTags& file, int row)
-{
-    const TagValue& value = file.record[size_t(row)];
-    if (!value.present())
-        return {};
-    const uint32_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
-    if (value.offset < headerSize)
-        return {};
-    return ByteReader(value.buffer).viewAt(value.offset - headerSize, size_t(value.size) + headerSize);
-}
-
-// A's flags go on as they are, except those the new tag does not keep: its frames are copied
-// de-unsynchronised (in version 4 each keeps its own flag), and no extended header, footer or
-// version 2 compression is written; a reader believing such a flag would misread the frames.
-uint8_t writtenFlags(const TagHeader& header)
-{
-    const uint8_t dropped = Id3TagUnsynchronised | Id3TagExtendedHeader | (header.version == KindId3v24 ? 0x10 : 0);
-    return header.flags & ~dropped;
-}
-
 void putSyncSafe(QByteArray& out, uint32_t value)
 {
     for (int shift = 21; shift >= 0; shift -= 7)
@@ -78,7 +55,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     std::array<QByteArrayView, TagFieldRowCount> frames;
     int64_t bodySize = 0;
     for (int row = 0; row < TagFieldRowCount; ++row) {
-        frames[size_t(row)] = frameBytes(rowFromB(row) ? b : a, row);
+        frames[size_t(row)] = id3FrameBytes(rowFromB(row) ? b : a, row);
         bodySize += frames[size_t(row)].size();
     }
     const int64_t padding = id3Padding(bodySize, blockSize, minPadding);
@@ -91,7 +68,7 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     tag.append("ID3", 3);
     tag.append(char(a.header.version));
     tag.append(char(a.header.revision));
-    tag.append(char(writtenFlags(a.header)));
+    tag.append(char(id3WrittenFlags(a.header)));
     putSyncSafe(tag, uint32_t(bodySize + padding));
     for (QByteArrayView frame : frames)
         tag.append(frame);
@@ -118,6 +95,29 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
 }
 
 } // namespace
+
+// A row's complete frame, header and body, as it stands in the bytes the tag's walk went over: the
+// tag body with a tag-level unsynchronisation undone and in version 4 each frame's own flags made
+// explicit. Empty when the row is absent or its value does not sit behind a whole frame header.
+QByteArrayView id3FrameBytes(const FileTags& file, int row)
+{
+    const TagValue& value = file.record[size_t(row)];
+    if (!value.present())
+        return {};
+    const uint32_t headerSize = file.header.version == KindId3v22 ? 6 : 10;
+    if (value.offset < headerSize)
+        return {};
+    return ByteReader(value.buffer).viewAt(value.offset - headerSize, size_t(value.size) + headerSize);
+}
+
+// A's flags go on as they are, except those the new tag does not keep: its frames are copied
+// de-unsynchronised (in version 4 each keeps its own flag), and no extended header, footer or
+// version 2 compression is written; a reader believing such a flag would misread the frames.
+uint8_t id3WrittenFlags(const TagHeader& header)
+{
+    const uint8_t dropped = Id3TagUnsynchronised | Id3TagExtendedHeader | (header.version == KindId3v24 ? 0x10 : 0);
+    return header.flags & ~dropped;
+}
 
 QString tagVersionErrorText(int code)
 {

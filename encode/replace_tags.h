@@ -56,6 +56,13 @@ QString writeReplacedErrorText(int code, const QString& path);
 // once); otherwise minPadding. Never negative.
 int64_t id3Padding(int64_t bodySize, int blockSize, int minPadding);
 
+// A row's complete frame, header and body, as it stands in the file's tag buffer; empty when the
+// row is absent or does not lie inside the buffer behind a whole frame header.
+QByteArrayView id3FrameBytes(const FileTags& file, int row);
+// The header flags a new tag takes over from the file's: all but those announcing an extended
+// header or a footer, which a new tag does not write.
+uint8_t id3WrittenFlags(const TagHeader& header);
+
 // The pairs of the list's rows: A file i + o with B file i for offset o >= 0, A file i with B file
 // i - o for o < 0, as many as both sides have.
 PairList folderPairs(int countA, int countB, int trackOffsetB);

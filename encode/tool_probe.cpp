@@ -100,16 +100,30 @@ bool checkFfmpegEncoder(const QList<QByteArray>& encoders, const QString& ffmpeg
     return false;
 }
 
+bool probeOutsideTool(int encoderIndex, const Settings& settings, EncoderAvailability& available, Feedback& feedback)
+{
+    switch (encoderIndex) {
+    case 3:
+        return probeTool(settings.Qaac_Exe, QStringLiteral("--check"), "qaac", {}, available.qaacVersion,
+                         QaacVersionSize, true, &feedback);
+    case 4:
+        return probeTool(settings.Fdkaac_Exe, QStringLiteral("-h"), "fdkaac", {}, available.fdkaacVersion,
+                         FdkaacVersionSize, false, &feedback);
+    case 5:
+        return probeTool(settings.OpusEnc_Exe, QStringLiteral("--version"), "libopus", "OpusEnc",
+                         available.opusEncVersion, OpusEncVersionSize, false, &feedback);
+    case 6:
+        return probeTool(settings.FFmpeg_Exe, QStringLiteral("-version"), "libavformat", "FFmpeg",
+                         available.ffmpegVersion, FfmpegVersionSize, false, &feedback);
+    default:
+        return false;
+    }
+}
+
 void probeOutsideTools(const Settings& settings, EncoderAvailability& available, Feedback& feedback)
 {
-    probeTool(settings.Qaac_Exe, QStringLiteral("--check"), "qaac", {}, available.qaacVersion, QaacVersionSize, true,
-              &feedback);
-    probeTool(settings.Fdkaac_Exe, QStringLiteral("-h"), "fdkaac", {}, available.fdkaacVersion, FdkaacVersionSize,
-              false, &feedback);
-    probeTool(settings.OpusEnc_Exe, QStringLiteral("--version"), "libopus", "OpusEnc", available.opusEncVersion,
-              OpusEncVersionSize, false, &feedback);
-    probeTool(settings.FFmpeg_Exe, QStringLiteral("-version"), "libavformat", "FFmpeg", available.ffmpegVersion,
-              FfmpegVersionSize, false, &feedback);
+    for (int encoderIndex = 3; encoderIndex <= 6; ++encoderIndex)
+        probeOutsideTool(encoderIndex, settings, available, feedback);
     available.ffmpegEncoders = listFfmpegEncoders(settings.FFmpeg_Exe);
     ffmpegOptionsChanged(settings, available, feedback);
 }

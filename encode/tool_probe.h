@@ -40,6 +40,10 @@ QByteArray ffmpegEncoderWord(const QString& ffmpegOptions);
 // True when it is.
 bool checkFfmpegEncoder(const QList<QByteArray>& encoders, const QString& ffmpegOptions, Feedback& feedback);
 
+// One tool's probe by its EncoderIndex (3 qaac, 4 fdkaac, 5 opusenc, 6 FFmpeg), into its version
+// text. True when the tool answered.
+bool probeOutsideTool(int encoderIndex, const Settings& settings, EncoderAvailability& available, Feedback& feedback);
+
 // The four probes in start-up order (qaac, fdkaac, opusenc, FFmpeg), then FFmpeg's encoder list and
 // its check of the FFmpeg options, into available.
 void probeOutsideTools(const Settings& settings, EncoderAvailability& available, Feedback& feedback);

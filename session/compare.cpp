@@ -103,4 +103,18 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
     return finish(CompareOk);
 }
 
+int listCueSheet(ComparisonState& state, int cueCodePage)
+{
+    clearComparison(state);
+    CueSheet sheet;
+    if (parseCueSheet(state.folderB, CueTrackLimit, cueCodePage, sheet) < 1)
+        return CompareIllegalCueSheet;
+    state.cue = std::move(sheet);
+    for (int i = 0; i < state.cue->trackCount; ++i) {
+        state.rows.push_back(ListRow{});
+        state.rows.push_back(buildCueTrackRow(i + 1, 0, *state.cue));
+    }
+    return CompareOk;
+}
+
 } // namespace vn

@@ -15,4 +15,8 @@ class Feedback;
 // abort clears the state and gives CompareAborted.
 int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cueCodePage, Feedback& feedback);
 
+// The CD image of state.folderB alone: no A files, each track's row under an empty A row.
+// CompareOk or CompareIllegalCueSheet.
+int listCueSheet(ComparisonState& state, int cueCodePage);
+
 } // namespace vn

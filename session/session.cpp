@@ -27,28 +27,35 @@ private:
     bool taken_;
 };
 
-namespace {
-
-void takeSides(ComparisonState& state, const Sides& sides)
+// A new comparison starts: the old one and its pairs go, the sides are taken.
+void ComparisonSession::start(const Sides& sides)
 {
-    clearComparison(state);
-    state.folderA = sides.folderA;
-    state.folderB = sides.folderB;
-    state.folderBMode = sides.folderBMode;
-    state.trackOffsetB = sides.trackOffsetB;
+    pairs_.clear();
+    lastReplaceResult_ = 0;
+    producedExtension_.clear();
+    clearComparison(state_);
+    state_.folderA = sides.folderA;
+    state_.folderB = sides.folderB;
+    state_.folderBMode = sides.folderBMode;
+    state_.trackOffsetB = sides.trackOffsetB;
 }
-
-} // namespace
 
 int ComparisonSession::compare(const Sides& sides, const Settings& settings, Feedback& feedback)
 {
     const Job job(busy_);
     if (!job.taken())
         return CompareBusy;
-    pairs_.clear();
-    lastReplaceResult_ = 0;
-    takeSides(state_, sides);
+    start(sides);
     return compareAB(state_, settings.ExtPriorityList, settings.CP_Cue_Sheet, feedback);
+}
+
+int ComparisonSession::compareImage(const QString& cuePath, const Settings& settings)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return CompareBusy;
+    start(Sides{QString(), cuePath, false, 0});
+    return listCueSheet(state_, settings.CP_Cue_Sheet);
 }
 
 int ComparisonSession::loadTags(const Sides& sides, const Settings& settings)
@@ -56,9 +63,7 @@ int ComparisonSession::loadTags(const Sides& sides, const Settings& settings)
     const Job job(busy_);
     if (!job.taken())
         return CompareBusy;
-    pairs_.clear();
-    lastReplaceResult_ = 0;
-    takeSides(state_, sides);
+    start(sides);
     const QStringList& priority = settings.ExtPriorityList;
     if (sides.folderB.isEmpty())
         return loadSideTags(state_.folderA, priority, state_.a);
@@ -78,6 +83,18 @@ int ComparisonSession::replace(const Settings& settings, const ReplaceOptions& o
     if (!job.taken())
         return SessionBusy;
     lastReplaceResult_ = replaceOrEncode(state_, settings, options, feedback, pairs_, outcome);
+    producedExtension_.clear();
+    return lastReplaceResult_;
+}
+
+int ComparisonSession::encode(const Settings& settings, const EncodeOptions& options, Feedback& feedback,
+                              EncodeOutcome& outcome)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    lastReplaceResult_ = encodeImage(state_, settings, options, feedback, pairs_, outcome);
+    producedExtension_ = outcome.extension;
     return lastReplaceResult_;
 }
 
@@ -95,15 +112,21 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
         pairs = &candidates;
         count = int(candidates.size());
     }
-    const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps);
-    // A journal that failed part way stopped a run that may have moved files already.
-    if (code == 0 || code == MoveJournalFailed) {
-        // The files have moved: what was compared no longer stands where it was.
-        clearComparison(state_);
-        pairs_.clear();
-        lastReplaceResult_ = 0;
-    }
+    const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps, producedExtension_);
+    // The files have moved: what was compared no longer stands where it was (also when a journal
+    // that failed part way stopped the run).
+    if (code == 0 || code == MoveJournalFailed)
+        start(Sides{});
     return code;
+}
+
+int ComparisonSession::queryCddb(const Settings& settings, Feedback& feedback, bool interactive, QString* transcript,
+                                 CddbResult* found)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    return vn::queryCddb(state_, settings, feedback, interactive, transcript, found);
 }
 
 int ComparisonSession::undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort)
@@ -115,11 +138,8 @@ int ComparisonSession::undoMove(const QString& journal, std::vector<UndoStep>& s
     const bool moved = std::any_of(steps.begin(), steps.end(), [](const UndoStep& s) {
         return s.result == UndoResult::MovedBack || s.result == UndoResult::LeftoverRemoved;
     });
-    if (moved) {
-        clearComparison(state_);
-        pairs_.clear();
-        lastReplaceResult_ = 0;
-    }
+    if (moved)
+        start(Sides{});
     return code;
 }
 
@@ -128,9 +148,7 @@ bool ComparisonSession::clear()
     const Job job(busy_);
     if (!job.taken())
         return false;
-    clearComparison(state_);
-    pairs_.clear();
-    lastReplaceResult_ = 0;
+    start(Sides{});
     return true;
 }
 

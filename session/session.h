@@ -4,6 +4,8 @@
 // runs (and pumps events), the session refuses every other step: nothing changes the state under a
 // running job, such as the thread that reads B's audio ahead during Replace Tags.
 
+#include "cd/cddb_query.h"
+#include "encode/encoding_b.h"
 #include "encode/move_files.h"
 #include "encode/move_journal.h"
 #include "encode/replace_tags.h"
@@ -44,6 +46,12 @@ public:
     // Replace Tags on the compared or loaded sides; the number of pairs (0 after a refused
     // pre-check), or SessionBusy.
     int replace(const Settings& settings, const ReplaceOptions& options, Feedback& feedback, ReplaceOutcome& outcome);
+    // Only a CD image, with no A side: the cue sheet read and its tracks listed (CompareOk or
+    // CompareIllegalCueSheet), for encoding the image with its own tags.
+    int compareImage(const QString& cuePath, const Settings& settings);
+    // Encoding B on the compared CD image; the pairs it made are what Move Files then works on.
+    // SessionBusy while another step runs, else encodeImage's result.
+    int encode(const Settings& settings, const EncodeOptions& options, Feedback& feedback, EncodeOutcome& outcome);
     // Move Files for the pairs of the last replace; when there was none (the command line), every A
     // file is a candidate and only a file that carries exactly its tags takes its place. 0, a
     // LevelFolderCode or SessionBusy.
@@ -51,14 +59,21 @@ public:
     // Undo of the Move Files run the journal recorded (lastMoveJournal finds the last one): an
     // UndoCode or SessionBusy. A comparison that stands is released once a file has moved.
     int undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort = nullptr);
+    // Asks the CDDB servers for the titles of the compared CD image and, on success, puts them into
+    // its cue sheet and B rows (queryCddb's CddbCode), or SessionBusy: the titles are part of the
+    // comparison, so no other step may run meanwhile.
+    int queryCddb(const Settings& settings, Feedback& feedback, bool interactive, QString* transcript = nullptr,
+                  CddbResult* found = nullptr);
     // Releases the comparison and the pairs (refused while busy).
     bool clear();
 
 private:
     class Job;
+    void start(const Sides& sides);
     ComparisonState state_;
     PairList pairs_;
     int lastReplaceResult_ = 0;
+    QString producedExtension_; // of the files the last Encoding B made; empty after Replace Tags
     bool busy_ = false;
 };
 

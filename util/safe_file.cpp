@@ -303,6 +303,21 @@ bool NewFile::write(const char* data, qint64 size)
     return !failed_;
 }
 
+bool NewFile::writeAt(uint64_t offset, const char* data, qint64 size)
+{
+    while (!failed_ && size > 0) {
+        const ssize_t n = ::pwrite(fd_, data, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        failed_ = n <= 0;
+        data += n > 0 ? n : 0;
+        offset += uint64_t(n > 0 ? n : 0);
+        size -= n > 0 ? n : 0;
+    }
+    failed_ = failed_ || size < 0;
+    return !failed_;
+}
+
 bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
 {
     failed_ = failed_ || !copyRange(fromFd, offset, fd_, size);

@@ -53,6 +53,9 @@ public:
 
     bool open();
     bool write(const char* data, qint64 size);
+    // Writes at a position already written (or just past it), leaving the position of write alone:
+    // for headers that can be filled in only once what follows them is known.
+    bool writeAt(uint64_t offset, const char* data, qint64 size);
     // Copies size bytes of the open file from, starting at offset, in the kernel where it can. (A copy
     // into a shifted position, as a new tag makes, is faster through ReadAhead: the kernel would split
     // every page in two.)

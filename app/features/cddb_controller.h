@@ -1,6 +1,6 @@
 #pragma once
-// The CDDB servers and Auto CDDB. The query itself is not part of this build yet, so "Acquire CD
-// data from CDDB" stays unregistered.
+// CDDB: "Acquire CD data from CDDB", Auto CDDB after a compare of a CD image, and the choice of
+// server.
 
 #include "app/features/feature_context.h"
 
@@ -11,6 +11,9 @@ public:
     explicit CddbController(FeatureContext& context);
 
 private:
+    // Asks the servers for the compared image's titles; interactive puts the exchange on the
+    // clipboard. The list's B rows show what was found.
+    void query(bool interactive);
     void swapServers();
 
     FeatureContext& c_;

@@ -1,6 +1,7 @@
 #include "app/features/compare_controller.h"
 
 #include "app/dialogs/text_box.h"
+#include "app/features/encoding_controller.h"
 #include "app/widgets/comparison_model.h"
 #include "app/widgets/icons.h"
 #include "app/widgets/shell.h"
@@ -62,8 +63,6 @@ const ModeTexts& modeTexts(bool folderBMode)
     };
     return folderBMode ? folderB : cdImage;
 }
-
-const QString ProgramTitle = QStringLiteral("Vornelic");
 
 } // namespace
 
@@ -144,11 +143,11 @@ void CompareController::replace()
 {
     if (!FeatureHooks::allow(c_.hooks.beforeWriting))
         return;
+    takeEditedPaths(c_);
     if (!c_.modes.folderBMode) {
-        message(unavailableMessage(QStringLiteral("Encoding B")), ProgramTitle, MessageIcon::Information);
+        runEncodingB(c_, false);
         return;
     }
-    takeEditedPaths(c_);
     ReplaceOutcome outcome;
     {
         const JobScope job(c_.router);

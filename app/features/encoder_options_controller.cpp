@@ -1,6 +1,7 @@
 #include "app/features/encoder_options_controller.h"
 
 #include "app/dialogs/input_box.h"
+#include "app/dialogs/lame_options_dialog.h"
 #include "app/widgets/status_parts.h"
 #include "app/window/command_ids.h"
 #include "app/window/command_router.h"
@@ -19,6 +20,7 @@ EncoderOptionsController::EncoderOptionsController(FeatureContext& context) : c_
         c_.settings.EncoderIndex = id - (CmdSelectLame - 1);
         refreshEncoderLine();
     });
+    r.add({CmdOptionLame}, [this](int) { showLameOptionsDialog(c_.window, c_.settings, c_.encoders); });
     r.add({CmdOptionFlac}, [this](int) {
         showMessage(c_.window, QStringLiteral("Some options for FLAC may be changed in the configuration file Vornelic.ini."),
                     QStringLiteral("FLAC Encoder Option"), MessageButtons::Ok, MessageIcon::Warning);

@@ -1,10 +1,13 @@
 // The features of this build. A new capability adds its controller here and nowhere in the frame.
+#include "app/features/cd_image_controller.h"
 #include "app/features/cddb_controller.h"
 #include "app/features/compare_controller.h"
 #include "app/features/encoder_options_controller.h"
+#include "app/features/encoding_controller.h"
 #include "app/features/folder_paths_controller.h"
 #include "app/features/help_controller.h"
 #include "app/features/playback_controller.h"
+#include "app/features/utilities_controller.h"
 #include "app/features/undo_move_controller.h"
 #include "app/features/verify_controller.h"
 #include "app/window/window_controls.h"
@@ -20,8 +23,11 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<CompareController>(context));
     features.push_back(std::make_unique<FolderPathsController>(context));
     features.push_back(std::make_unique<EncoderOptionsController>(context));
+    features.push_back(std::make_unique<EncodingController>(context));
     features.push_back(std::make_unique<PlaybackController>(context));
+    features.push_back(std::make_unique<CdImageController>(context));
     features.push_back(std::make_unique<CddbController>(context));
+    features.push_back(std::make_unique<UtilitiesController>(context));
     features.push_back(std::make_unique<HelpController>(context));
     features.push_back(std::make_unique<VerifyController>(context));
     features.push_back(std::make_unique<UndoMoveController>(context));

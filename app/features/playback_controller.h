@@ -1,8 +1,16 @@
 #pragma once
-// Auditioning the rows of the list: the repeat mode and the choice of player. Playing itself is
-// not part of this build yet, so "Audio play", "pause" and "stop" stay unregistered.
+// Listening to the rows of the list: "Audio play", "pause"/"resume", "stop", the repeat mode and
+// the choice of player. The controller owns the playback, its 100 ms timer and the state of the
+// three buttons; playback stops before a new compare and when the list is cleared, since it plays
+// the files of the comparison shown.
 
 #include "app/features/feature_context.h"
+#include "play/playback.h"
+
+#include <QPointer>
+#include <QTimer>
+
+class QAbstractButton;
 
 namespace vn {
 
@@ -11,9 +19,15 @@ public:
     explicit PlaybackController(FeatureContext& context);
 
 private:
+    void play();
+    void stopIfPlaying();
+    // Buttons, the pause caption and tooltip, and the timer, after every change of the playback.
+    void refresh();
+
     FeatureContext& c_;
-    bool albumRepeat_ = true;
-    int playApi_ = 2;
+    Playback playback_;
+    QPointer<QAbstractButton> pauseButton_;
+    QTimer timer_;
 };
 
 } // namespace vn

@@ -39,16 +39,19 @@ protected:
     }
 };
 
-TEST_F(CompareWindowTest, FolderBCompareReportsErrorsThenFillsAndColoursTheListAndDescribesTheFiles)
+TEST_F(CompareWindowTest, AMissingFolderBShowsTheErrorBoxAndLeavesTheListEmpty)
+{
+    MainWindow& w = open();
+    edit("editB")->setText(home.filePath("none"));
+    EXPECT_EQ(boxOf(CmdCompare), "Error : No audio file|Error : Folder-B not exists");
+    EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
+    EXPECT_FALSE(enabled(BtnProp));
+}
+
+TEST_F(CompareWindowTest, FolderBCompareFillsAndColoursTheListAndEnablesTheNextSteps)
 {
     MainWindow& w = open();
     const ComparisonModel& model = *w.comparisonModel();
-    edit("editB")->setText(home.filePath("none"));
-    EXPECT_EQ(boxOf(CmdCompare), "Error : No audio file|Error : Folder-B not exists");
-    EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_FALSE(enabled(BtnProp));
-
-    edit("editB")->setText(home.filePath("B"));
     edit("editTrackOffset")->setText("0");
     w.runCommand(BtnCompare);
     ASSERT_EQ(model.rowCount(), 4);
@@ -65,16 +68,20 @@ TEST_F(CompareWindowTest, FolderBCompareReportsErrorsThenFillsAndColoursTheListA
     EXPECT_EQ(background(1, 3 + RowAlbum), ComparisonModel::changedColour());
     EXPECT_TRUE(enabled(BtnReplace) && enabled(BtnProp) && action(CmdReplace)->isEnabled());
     EXPECT_FALSE(enabled(BtnMoveFiles));
+}
 
-    // The Prop button describes the selected row's file in the text box.
-    w.listView()->setCurrentIndex(model.index(2, 1));
+TEST_F(CompareWindowTest, PropDescribesTheSelectedRowsFileAndAModeSwitchClearsTheComparison)
+{
+    MainWindow& w = open();
+    w.runCommand(BtnCompare);
+    ASSERT_EQ(w.comparisonModel()->rowCount(), 4);
+    w.listView()->setCurrentIndex(w.comparisonModel()->index(2, 1));
     const QString prop = boxOf(BtnProp);
     EXPECT_TRUE(prop.startsWith("MP3 File Properties|")) << prop.toStdString();
     EXPECT_TRUE(prop.contains("02.mp3") && prop.contains("Song 2")) << prop.toStdString();
 
-    // A mode switch clears the list and the comparison.
     w.runCommand(BtnModeB);
-    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
     EXPECT_EQ(w.session().state().a.count(), 0);
     EXPECT_FALSE(enabled(BtnProp));
 }
@@ -123,7 +130,7 @@ TEST_F(WindowTest, TheWindowAndTheCommandLineListTheDemoCollectionAlike)
         runProcess(QStringLiteral(VORNELIC_SOURCE_DIR "/scripts/make-demo-collection"), {demo});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
     MainWindow& w = open();
-    for (const QString& sideB : {demo + "/B", demo + "/cd/disc.cue"}) {
+    for (const QString& sideB : {demo + "/B", demo + "/cd/disc.cue"}) [&] {
         const ProcessResult cli = runProcess(cliPath(), {QStringLiteral("compare"), demo + "/A", sideB});
         ASSERT_EQ(cli.exitCode, 0) << cli.err.constData();
         const std::vector<QStringList> expected = parseTsv(cli.out);
@@ -141,7 +148,7 @@ TEST_F(WindowTest, TheWindowAndTheCommandLineListTheDemoCollectionAlike)
             for (int c = 0; c < ListColumnCount; ++c)
                 EXPECT_EQ(list.text(r, c), expected[size_t(r + 1)].value(c)) << sideB.toStdString() << " row " << r << " column " << c;
         }
-    }
+    }();
 }
 
 } // namespace

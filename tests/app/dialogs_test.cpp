@@ -30,9 +30,7 @@ TEST_F(TextBoxTest, ButtonsAnswerCopyAndACancelledFontKeepItOpenAndMissingSecond
         EXPECT_EQ(edit->toPlainText(), "line 1\nline 2 日本語\n");
         EXPECT_TRUE(edit->isReadOnly());
         child<QAbstractButton>(dialog, 6204)->click();
-        if (QGuiApplication::clipboard()) { // the caller's text, not the shown one
-            EXPECT_EQ(QGuiApplication::clipboard()->text(), body);
-        }
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), body); // the caller's text, not the shown one
         EXPECT_TRUE(dialog->isVisible());
         child<QAbstractButton>(dialog, 6203)->click();
     });
@@ -56,20 +54,23 @@ TEST_F(TextBoxTest, FontChangeReopensWithSameTextsAtTheSizeLeft)
     QFont chosen("Serif");
     chosen.setPixelSize(21);
     setTextBoxFontChooser([&chosen](QWidget*, const QFont&) { return std::optional<QFont>(chosen); });
-    onNextModal([](QWidget* dialog) {
+    QRect firstButton;
+    onNextModal([&firstButton](QWidget* dialog) {
         dialog->resize(520, 300);
+        firstButton = child(dialog, 1)->geometry();
         child<QAbstractButton>(dialog, 6205)->click();
     });
-    // The box comes back: check it, then close it with its first button.
+    // The box comes back laid out as it was left: check it, then close it with its first button.
     bool reopened = false;
-    QTimer::singleShot(0, [&reopened] {
-        onNextModal([&reopened](QWidget* second) {
+    QTimer::singleShot(0, [&reopened, &firstButton] {
+        onNextModal([&reopened, &firstButton](QWidget* second) {
             reopened = true;
             EXPECT_EQ(second->size(), QSize(520, 300));
             EXPECT_EQ(child<QLabel>(second, 6201)->text(), "head");
             EXPECT_EQ(child<QPlainTextEdit>(second, 6202)->toPlainText(), "text");
             EXPECT_EQ(child(second, 6202)->font().pixelSize(), 21);
-            EXPECT_EQ(child(second, 1)->geometry(), QRect(520 - 345, 274, 80, 22));
+            EXPECT_EQ(child(second, 1)->geometry(), firstButton);
+            EXPECT_TRUE(QRect(QPoint(0, 0), second->size()).contains(firstButton));
             child<QAbstractButton>(second, 1)->click();
         });
     });

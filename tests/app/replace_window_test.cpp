@@ -48,27 +48,36 @@ TEST_F(ReplaceWindowTest, ReplaceThenMoveLeavesTheNewFilesInAAndClearsTheList)
     EXPECT_EQ(w.comparisonModel()->rowCount(), 0);
 }
 
-TEST_F(ReplaceWindowTest, PreCheckBoxOutputModeAndEncodingB)
+TEST_F(ReplaceWindowTest, ThePreCheckBoxStopsAMixedSideAndWritesNothing)
 {
     writeMp3(home.filePath("B"), "2.mp3", 4, rowFrame(4, RowEncodedBy, "b"), cbrFrames(2));
     MainWindow& w = open();
     w.runCommand(BtnCompare);
-    EXPECT_EQ(boxOf(BtnReplace), QStringLiteral("Error in Replace Tags|Folder-B : Inconsistent Tag Version"));
+    EXPECT_EQ(boxOf(BtnReplace), "Error in Replace Tags|Folder-B : Inconsistent Tag Version");
     EXPECT_FALSE(enabled(BtnMoveFiles));
     EXPECT_TRUE(QDir(home.filePath("temp")).isEmpty());
+}
 
-    // Output mode writes into the level folder and leaves Move Files off; a second run finds the
-    // files there and says so instead of replacing them.
-    writeMp3(home.filePath("B"), "2.mp3", 3, rowFrame(3, RowEncodedBy, "b"), cbrFrames(2));
+TEST_F(ReplaceWindowTest, OutputModeWritesIntoTheLevelFolderAndNeverOverItsFiles)
+{
+    MainWindow& w = open();
     w.runCommand(BtnModeBackup);
     w.runCommand(BtnCompare);
     w.runCommand(BtnReplace);
     EXPECT_TRUE(QFileInfo::exists(home.filePath("output/A/1.mp3")));
     EXPECT_FALSE(enabled(BtnMoveFiles));
-    EXPECT_TRUE(boxOf(BtnReplace).startsWith(QStringLiteral("Error in Replace Tags|")));
+    // A second run finds the files there and says so instead of replacing them.
+    const QByteArray first = readFile(home.filePath("output/A/1.mp3"));
+    EXPECT_TRUE(boxOf(BtnReplace).startsWith("Error in Replace Tags|"));
+    EXPECT_EQ(readFile(home.filePath("output/A/1.mp3")), first);
+}
 
+TEST_F(ReplaceWindowTest, CdImageModeOffersEncodingBOnlyAfterACompare)
+{
+    MainWindow& w = open();
     w.runCommand(BtnModeB);
-    EXPECT_TRUE(boxOf(BtnReplace).contains(QStringLiteral("\"Encoding B\" is not available in this build.")));
+    EXPECT_EQ(child<QAbstractButton>(&w, BtnReplace)->text(), QStringLiteral("Encoding B"));
+    EXPECT_FALSE(enabled(BtnReplace));
 }
 
 // Replace Tags pumps events between files, so a click can arrive while B's audio is read ahead on a

@@ -1,6 +1,6 @@
 // CDDB: the disc id, the reading of a read reply, and whole exchanges with a local HTTP server that
 // answers with canned replies over real sockets, including servers that misbehave.
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 #include "cd/cddb.h"
 #include "cd/cddb_query.h"
 #include "config/settings.h"
@@ -51,8 +51,8 @@ CddbServer serverAt(const QByteArray& url)
 CueSheet withOldTitles()
 {
     CueSheet cue = twoTrackSheet();
-    cue.titles[0] = QStringLiteral("Old Album");
-    cue.titles[1] = QStringLiteral("Old First");
+    cue.titles[0] = "Old Album";
+    cue.titles[1] = "Old First";
     return cue;
 }
 
@@ -87,27 +87,37 @@ TEST(CddbRead, SplitLinesTrackNumbersYearsAndTheEnd)
                   ".\r\n"
                   "TTITLE1=after the end\r\n",
                   cue, result, false);
-    EXPECT_EQ(cue.titles[0], QStringLiteral("Some Album"));
-    EXPECT_EQ(cue.performers[0], QStringLiteral("Some Artist"));
-    EXPECT_EQ(cue.titles[1], QStringLiteral("One"));
-    EXPECT_EQ(cue.titles[2], QStringLiteral("Two, part two"));
+    EXPECT_EQ(cue.titles[0], "Some Album");
+    EXPECT_EQ(cue.performers[0], "Some Artist");
+    EXPECT_EQ(cue.titles[1], "One");
+    EXPECT_EQ(cue.titles[2], "Two, part two");
     EXPECT_TRUE(cue.titles[3].isNull());
-    EXPECT_EQ(cue.performers[1], QStringLiteral("Some Artist"));
-    EXPECT_EQ(cue.performers[2], QStringLiteral("Some Artist"));
+    EXPECT_EQ(cue.performers[1], "Some Artist");
+    EXPECT_EQ(cue.performers[2], "Some Artist");
     EXPECT_EQ(result.year, 2001u); // DYEAR after EXTD overrides it
-    EXPECT_EQ(result.genre, QStringLiteral("rock"));
+    EXPECT_EQ(result.genre, "rock");
     EXPECT_EQ(result.discId, 0x0a0b0c0du);
+}
 
+TEST(CddbRead, WithoutASlashTheTitleIsTheAlbumAndTheLastLineNeedsNoLineFeed)
+{
+    CueSheet cue = twoTrackSheet();
+    CddbResult result;
     parseCddbRead("DYEAR=2001\nEXTD= YEAR: 1999\nDGENRE=Blues\nDTITLE=No slash here\nTTITLE0=last piece without line feed",
                   cue, result, false);
     EXPECT_EQ(result.year, 2001u); // EXTD only fills a year still missing
-    EXPECT_EQ(result.genre, QStringLiteral("Blues"));
+    EXPECT_EQ(result.genre, "Blues");
     EXPECT_EQ(result.discId, 0u);
-    EXPECT_EQ(cue.titles[0], QStringLiteral("No slash here"));
+    EXPECT_EQ(cue.titles[0], "No slash here");
     EXPECT_TRUE(cue.performers[0].isNull());
     EXPECT_TRUE(cue.performers[1].isNull());
     EXPECT_TRUE(cue.titles[1].isNull());
+}
 
+TEST(CddbRead, AnEmptyYearIsFilledFromTheExtendedData)
+{
+    CueSheet cue = twoTrackSheet();
+    CddbResult result;
     parseCddbRead("DYEAR=\nEXTD= YEAR: 1999\n", cue, result, false);
     EXPECT_EQ(result.year, 1999u);
 }
@@ -140,7 +150,7 @@ TEST(CddbRead, HostileRepliesStayWithinThePool)
     CueSheet cue = twoTrackSheet();
     CddbResult result;
     parseCddbRead("DTITLE=" + QByteArray(70000, 'a') + "\nTTITLE0=b\nTTITLE1=c\n", cue, result, false);
-    EXPECT_EQ(cue.titles[0].size(), CddbPoolCapacity - 1);
+    EXPECT_EQ(cue.titles[0].size(), 65535); // the 64 KiB pool less its terminator
     EXPECT_TRUE(cue.titles[1].isEmpty());
     EXPECT_FALSE(cue.titles[1].isNull());
 
@@ -168,11 +178,11 @@ TEST(CddbExchange, ExactMatchReadsTheDiscWithTheAgentAndTheQueryAsItStands)
     EXPECT_THAT(server.requestLines,
                 ElementsAre("GET /~cddb/cddb.cgi?" + QueryKey + " HTTP/1.1", "GET /~cddb/cddb.cgi?" + ReadKey + " HTTP/1.1"));
     EXPECT_TRUE(server.requests[0].contains("\r\nUser-Agent: Agent-A\r\n")) << server.requests[0].toStdString();
-    EXPECT_EQ(cue.titles[0], QStringLiteral("Some Album"));
-    EXPECT_EQ(cue.titles[2], QStringLiteral("Second"));
-    EXPECT_EQ(cue.performers[1], QStringLiteral("Some Artist"));
+    EXPECT_EQ(cue.titles[0], "Some Album");
+    EXPECT_EQ(cue.titles[2], "Second");
+    EXPECT_EQ(cue.performers[1], "Some Artist");
     EXPECT_EQ(result.year, 1999u);
-    EXPECT_EQ(result.genre, QStringLiteral("Rock"));
+    EXPECT_EQ(result.genre, "Rock");
     EXPECT_EQ(transcript, server.url() + "?" + QueryKey + "\r\n200 rock 0a0b0c0d Some Artist / Some Album\r\n\r\n" +
                               server.url() + "?" + ReadKey + "\r\n" + ReadReply + "--------\r\n");
     EXPECT_EQ(cddbTranscriptText(transcript), QString::fromLatin1(transcript));
@@ -181,7 +191,7 @@ TEST(CddbExchange, ExactMatchReadsTheDiscWithTheAgentAndTheQueryAsItStands)
 TEST(CddbExchange, ListsOfMatchesTakeTheFirstCandidate)
 {
     for (const QByteArray& status : {QByteArray("211 Found inexact matches, list follows (until terminating `.')"),
-                                    QByteArray("210 Found exact matches, list follows (until terminating `.')")}) {
+                                    QByteArray("210 Found exact matches, list follows (until terminating `.')")}) [&] {
         SCOPED_TRACE(status.toStdString());
         CannedHttpServer server;
         server.reply(QueryKey, status + "\r\nrock 0a0b0c0d Some Artist / Some Album\r\nblues 0e0f1011 Other / Disc\r\n.\r\n");
@@ -191,8 +201,8 @@ TEST(CddbExchange, ListsOfMatchesTakeTheFirstCandidate)
         ASSERT_EQ(cddbLookup(cue, result, serverAt(server.url()), nullptr), CddbOk);
         ASSERT_EQ(server.requestLines.size(), 2);
         EXPECT_TRUE(server.requestLines[1].contains(ReadKey));
-        EXPECT_EQ(cue.titles[1], QStringLiteral("First"));
-    }
+        EXPECT_EQ(cue.titles[1], "First");
+    }();
 }
 
 TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)
@@ -219,8 +229,8 @@ TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)
         CueSheet cue = withOldTitles();
         CddbResult result;
         EXPECT_EQ(cddbLookup(cue, result, serverAt(server.url()), nullptr), c.code);
-        EXPECT_EQ(cue.titles[0], QStringLiteral("Old Album"));
-        EXPECT_EQ(cue.titles[1], QStringLiteral("Old First"));
+        EXPECT_EQ(cue.titles[0], "Old Album");
+        EXPECT_EQ(cue.titles[1], "Old First");
     }
     CueSheet none;
     CddbResult result;
@@ -229,35 +239,37 @@ TEST(CddbExchange, NoMatchErrorsAndBadReadsKeepTheOldTitles)
     EXPECT_EQ(cddbLookup(cue, result, serverAt(""), nullptr), CddbNoServer);
 }
 
-TEST(CddbHttp, SilentFloodingAndBrokenServersAllEnd)
-{
+struct CddbHttp : ::testing::Test {
     CannedHttpServer server;
-    server.silent("/silent");
-    server.flood("/flood");
-    server.closeMidway("/broken", "200 rock 0a0b0c0d Some");
-    server.reply("/error", "500 Internal trouble\r\n", 500);
     HttpLimits limits;
-    limits.timeoutMs = 300;
     QByteArray body;
+    int get(const QByteArray& path, Feedback* feedback = nullptr)
+    {
+        return httpGetText(QString::fromLatin1(server.url(path)), body, limits, feedback);
+    }
+};
 
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/silent")), body, limits), HttpTimedOut);
+TEST_F(CddbHttp, ASilentServerTimesOut)
+{
+    server.silent("/silent");
+    limits.timeoutMs = 300;
+    EXPECT_EQ(get("/silent"), HttpTimedOut);
     EXPECT_TRUE(body.isEmpty());
+}
 
-    limits.timeoutMs = 60000;
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/flood")), body, limits), 1 << 20);
+TEST_F(CddbHttp, AFloodingServerIsCutAtTheSizeCap)
+{
+    server.flood("/flood");
+    EXPECT_EQ(get("/flood"), 1 << 20);
     EXPECT_EQ(body.size(), 1 << 20);
     EXPECT_EQ(body.count('x'), 1 << 20);
     EXPECT_LT(server.floodBytesSent, 50ll << 20); // the client stopped taking it
+}
 
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/broken")), body, limits), HttpBroken);
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/error")), body, limits), 22); // the body counts, whatever the status
-    EXPECT_EQ(body, QByteArray("500 Internal trouble\r\n"));
-
-    EXPECT_EQ(httpGetText(QString(), body, limits), HttpEmptyUrl);
-    EXPECT_EQ(httpGetText(QStringLiteral("ftp://127.0.0.1/x"), body, limits), HttpNoSession);
-    EXPECT_EQ(httpGetText(QStringLiteral("not a url"), body, limits), HttpNoSession);
-
-    // A port nobody listens on.
+TEST_F(CddbHttp, ABrokenReplyOrAClosedPortIsBroken)
+{
+    server.closeMidway("/broken", "200 rock 0a0b0c0d Some");
+    EXPECT_EQ(get("/broken"), HttpBroken);
     quint16 closedPort;
     {
         QTcpServer probe;
@@ -265,11 +277,29 @@ TEST(CddbHttp, SilentFloodingAndBrokenServersAllEnd)
         closedPort = probe.serverPort();
     }
     EXPECT_EQ(httpGetText(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort), body, limits), HttpBroken);
+}
 
-    // The user's stop ends a wait, and the caller's events ran meanwhile.
+TEST_F(CddbHttp, AnErrorStatusStillGivesItsBody)
+{
+    server.reply("/error", "500 Internal trouble\r\n", 500);
+    EXPECT_EQ(get("/error"), 22);
+    EXPECT_EQ(body, QByteArray("500 Internal trouble\r\n"));
+}
+
+TEST_F(CddbHttp, NoUrlOrOneThatIsNotHttpOpensNoSession)
+{
+    EXPECT_EQ(httpGetText(QString(), body, limits), HttpEmptyUrl);
+    EXPECT_EQ(httpGetText("ftp://127.0.0.1/x", body, limits), HttpNoSession);
+    EXPECT_EQ(httpGetText("not a url", body, limits), HttpNoSession);
+}
+
+TEST_F(CddbHttp, TheUsersStopEndsAWaitWhileTheCallersEventsRun)
+{
+    server.silent("/silent");
+    limits.timeoutMs = 60000;
     RecordingFeedback feedback;
     feedback.abortWhen = [&] { return feedback.pumps >= 2; };
-    EXPECT_EQ(httpGetText(QString::fromLatin1(server.url("/silent")), body, limits, &feedback), HttpCanceled);
+    EXPECT_EQ(get("/silent", &feedback), HttpCanceled);
     EXPECT_GE(feedback.pumps, 2);
 }
 
@@ -284,7 +314,7 @@ protected:
         state.cue = twoTrackSheet();
         state.rows.resize(4);
         for (ListRow& row : state.rows)
-            row.fill(QStringLiteral("before"));
+            row.fill("before");
     }
     Settings settings;
     ComparisonState state;
@@ -308,42 +338,50 @@ TEST_F(CddbQueryFixture, MisbehavingFirstServersFallBackToTheSecond)
         QString transcript;
         EXPECT_EQ(queryCddb(state, settings, feedback, true, &transcript), CddbOk);
         EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Successful"));
-        EXPECT_EQ(state.cue->titles[0], QStringLiteral("Some Album"));
+        EXPECT_EQ(state.cue->titles[0], "Some Album");
         // The clipboard gets the exchange with the server that answered.
         EXPECT_TRUE(transcript.startsWith(QString::fromLatin1(good.url()))) << transcript.left(80).toStdString();
     }
 }
 
-TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
+TEST_F(CddbQueryFixture, SuccessRefreshesTheBRows)
 {
     CannedHttpServer server;
     server.reply(QueryKey, "200 rock 0a0b0c0d Some Artist / Some Album\r\n");
     server.reply(ReadKey, ReadReply);
     settings.Cddb_Server1 = server.url();
     ASSERT_EQ(queryCddb(state, settings, feedback, false), CddbOk);
-    EXPECT_EQ(state.rows[1][1], QStringLiteral("01_First"));
-    EXPECT_EQ(state.rows[3][1], QStringLiteral("02_Second"));
+    EXPECT_EQ(state.rows[1][1], "01_First");
+    EXPECT_EQ(state.rows[3][1], "02_Second");
     const ListRow& b2 = state.rows[3];
-    EXPECT_EQ(b2[3], QStringLiteral("Some Album"));
-    EXPECT_EQ(b2[4], QStringLiteral("Some Artist"));
-    EXPECT_EQ(b2[5], QStringLiteral("Some Artist"));
-    EXPECT_EQ(b2[6], QStringLiteral("Second"));
-    EXPECT_EQ(b2[9], QStringLiteral("1999"));
-    EXPECT_EQ(b2[10], QStringLiteral("Rock"));
-    EXPECT_EQ(b2[7], QStringLiteral("before")); // the other columns stay
-    EXPECT_EQ(state.rows[2][1], QStringLiteral("before")); // and the A rows
+    EXPECT_EQ(b2[3], "Some Album");
+    EXPECT_EQ(b2[4], "Some Artist");
+    EXPECT_EQ(b2[5], "Some Artist");
+    EXPECT_EQ(b2[6], "Second");
+    EXPECT_EQ(b2[9], "1999");
+    EXPECT_EQ(b2[10], "Rock");
+    EXPECT_EQ(b2[7], "before"); // the other columns stay
+    EXPECT_EQ(state.rows[2][1], "before"); // and the A rows
+}
 
+TEST_F(CddbQueryFixture, RefreshedRowsFollowTheOffsetOfB)
+{
     // With the B side shifted down by one, track 1 is in row 3.
+    state.cue->titles[1] = "First";
+    state.cue->titles[2] = "Second";
     state.trackOffsetB = 1;
     state.rows.assign(6, ListRow{});
     CddbResult none;
     refreshCueRows(state, none);
-    EXPECT_EQ(state.rows[3][6], QStringLiteral("First"));
-    EXPECT_EQ(state.rows[5][6], QStringLiteral("Second"));
+    EXPECT_EQ(state.rows[3][6], "First");
+    EXPECT_EQ(state.rows[5][6], "Second");
     EXPECT_EQ(state.rows[3][9], QString()); // year 0 shows nothing
     EXPECT_TRUE(state.rows[1][6].isEmpty());
+}
 
-    // Both servers failing: nothing changes.
+TEST_F(CddbQueryFixture, FailureLeavesTheRowsAndTheTitles)
+{
+    state.cue = withOldTitles();
     CannedHttpServer empty;
     empty.reply("cddb+query", "202 No match\r\n");
     settings.Cddb_Server1 = empty.url();
@@ -353,7 +391,7 @@ TEST_F(CddbQueryFixture, SuccessRefreshesTheBRowsFailureLeavesThem)
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
     EXPECT_THAT(feedback.statuses, ElementsAre("Querying CDDB for CD data....", "CDDB Failed"));
     EXPECT_EQ(state.rows, rows);
-    EXPECT_EQ(state.cue->titles[0], QStringLiteral("Some Album"));
+    EXPECT_EQ(state.cue->titles[0], "Old Album");
     // Without a second server the first one's answer stands.
     settings.Cddb_Server2.clear();
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoMatch);
@@ -371,5 +409,5 @@ TEST_F(CddbQueryFixture, StopRequestSkipsTheSecondServer)
     feedback.abortWhen = [&] { return feedback.pumps >= 3; };
     EXPECT_EQ(queryCddb(state, settings, feedback, false), CddbNoQueryReply);
     EXPECT_TRUE(second.requestLines.isEmpty());
-    EXPECT_EQ(feedback.statuses.last(), QStringLiteral("CDDB Failed"));
+    EXPECT_EQ(feedback.statuses.last(), "CDDB Failed");
 }

@@ -38,61 +38,73 @@ QString valueOf(const QByteArray& text, const QByteArray& key)
     return {};
 }
 
-TEST(Install, IntoAnEmptyPrefixGivesAWorkingDesktopProgram)
-{
+// This build installed into an empty prefix.
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const ProcessResult install = runProcess(VORNELIC_CMAKE, {"--install", VORNELIC_BUILD_DIR, "--prefix", prefix});
+        ASSERT_EQ(install.exitCode, 0) << install.out.toStdString() << install.err.toStdString();
+    }
+    ProcessResult cli(const QString& prefixNow, const QStringList& args)
+    {
+        return runInstalled(prefixNow + "/bin/vornelic-cli", args, home);
+    }
     QTemporaryDir dir;
-    const QString prefix = dir.filePath(QStringLiteral("prefix"));
-    const ProcessResult install = runProcess(QStringLiteral(VORNELIC_CMAKE),
-                                             {"--install", VORNELIC_BUILD_DIR, "--prefix", prefix});
-    ASSERT_EQ(install.exitCode, 0) << install.out.toStdString() << install.err.toStdString();
+    const QString prefix = dir.filePath("prefix"), home = dir.filePath("home");
+    const QString manual = prefix + "/share/vornelic/Vornelic_help.htm";
+};
 
-    const QString manual = prefix + QStringLiteral("/share/vornelic/Vornelic_help.htm");
-    const QString entry = prefix + QStringLiteral("/share/applications/vornelic.desktop");
-    const QString icon = prefix + QStringLiteral("/share/icons/hicolor/scalable/apps/vornelic.svg");
-    for (const QString& program : {QStringLiteral("/bin/vornelic"), QStringLiteral("/bin/vornelic-cli")})
-        EXPECT_TRUE(QFileInfo(prefix + program).isExecutable()) << program.toStdString();
-    EXPECT_EQ(readFile(manual), readFile(QStringLiteral(VORNELIC_SOURCE_DIR "/app/resources/beside_exe/Vornelic_help.htm")));
-    EXPECT_FALSE(QFileInfo::exists(prefix + QStringLiteral("/bin/Vornelic_help.htm")));
+TEST_F(Install, PutsTheProgramsInBinAndTheManualInTheShareFolder)
+{
+    for (const char* program : {"/bin/vornelic", "/bin/vornelic-cli"})
+        EXPECT_TRUE(QFileInfo(prefix + program).isExecutable()) << program;
+    EXPECT_EQ(readFile(manual), readFile(VORNELIC_SOURCE_DIR "/app/resources/beside_exe/Vornelic_help.htm"));
+    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli"}));
+}
 
-    // The command-line program runs from there and names the manual it finds.
-    const QString home = dir.filePath(QStringLiteral("home"));
-    ProcessResult help = runInstalled(prefix + QStringLiteral("/bin/vornelic-cli"), {"--help"}, home);
+TEST_F(Install, TheInstalledProgramNamesTheManualItFindsAlsoAfterThePrefixMoved)
+{
+    ProcessResult help = cli(prefix, {"--help"});
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.contains("playlist-ext") && help.out.contains("copy-misc"));
     EXPECT_TRUE(help.out.contains("User's manual: " + manual.toUtf8() + "\n")) << help.out.toStdString();
+    const QString moved = dir.filePath("moved");
+    ASSERT_TRUE(QDir().rename(prefix, moved));
+    help = cli(moved, {"--help"});
+    EXPECT_TRUE(help.out.contains("User's manual: " + moved.toUtf8() + "/share/vornelic/Vornelic_help.htm\n"))
+        << help.out.toStdString();
+}
 
-    // The desktop entry is valid, starts the installed program and names the installed icon.
-    const ProcessResult valid = runProcess(QStringLiteral("desktop-file-validate"), {entry});
+TEST_F(Install, TheDesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
+{
+    const QString entry = prefix + "/share/applications/vornelic.desktop";
+    const QString icon = prefix + "/share/icons/hicolor/scalable/apps/vornelic.svg";
+    const ProcessResult valid = runProcess("desktop-file-validate", {entry});
     EXPECT_EQ(valid.exitCode, 0) << "desktop-file-validate: " << valid.out.toStdString() << valid.err.toStdString();
     EXPECT_TRUE(valid.out.isEmpty() && valid.err.isEmpty()) << valid.out.toStdString() << valid.err.toStdString();
     const QByteArray desktop = readFile(entry);
-    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/") + valueOf(desktop, "Exec")).isExecutable());
-    EXPECT_EQ(valueOf(desktop, "Icon") + QStringLiteral(".svg"), QFileInfo(icon).fileName());
+    EXPECT_TRUE(QFileInfo(prefix + "/bin/" + valueOf(desktop, "Exec")).isExecutable());
+    EXPECT_EQ(valueOf(desktop, "Icon") + ".svg", QFileInfo(icon).fileName());
     QXmlStreamReader svg(readFile(icon));
     ASSERT_TRUE(svg.readNextStartElement());
     EXPECT_EQ(svg.name(), u"svg");
-    EXPECT_FALSE(svg.attributes().value(QStringLiteral("viewBox")).isEmpty());
+    EXPECT_FALSE(svg.attributes().value("viewBox").isEmpty());
     while (!svg.atEnd())
         svg.readNext();
     EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+}
 
-    // Settings go to the user's configuration folder, not into bin, even where bin is writable.
-    ProcessResult settings = runInstalled(prefix + QStringLiteral("/bin/vornelic-cli"), {"settings"}, home);
+TEST_F(Install, SettingsGoToTheUsersFolderUnlessAFileBesideTheProgramMakesItPortable)
+{
+    // Not into bin, even where bin is writable.
+    ProcessResult settings = cli(prefix, {"settings"});
     EXPECT_EQ(settings.exitCode, 0) << settings.err.toStdString();
-    EXPECT_EQ(valueOf(settings.out, "Path_A"), home + QStringLiteral("/config/Vornelic"));
-    EXPECT_EQ(QDir(prefix + QStringLiteral("/bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList({"vornelic", "vornelic-cli"}));
-    // A settings file put beside the program makes it a portable one again.
-    ASSERT_TRUE(writeFile(prefix + QStringLiteral("/bin/Vornelic.ini"), "[Folder]\r\n"));
-    settings = runInstalled(prefix + QStringLiteral("/bin/vornelic-cli"), {"settings"}, home);
-    EXPECT_EQ(valueOf(settings.out, "Path_A"), prefix + QStringLiteral("/bin"));
-
-    // A prefix moved elsewhere still finds its manual.
-    const QString moved = dir.filePath(QStringLiteral("moved"));
-    ASSERT_TRUE(QDir().rename(prefix, moved));
-    help = runInstalled(moved + QStringLiteral("/bin/vornelic-cli"), {"--help"}, home);
-    EXPECT_TRUE(help.out.contains("User's manual: " + moved.toUtf8() + "/share/vornelic/Vornelic_help.htm\n"))
-        << help.out.toStdString();
+    EXPECT_EQ(valueOf(settings.out, "Path_A"), home + "/config/Vornelic");
+    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli"}));
+    ASSERT_TRUE(writeFile(prefix + "/bin/Vornelic.ini", "[Folder]\r\n"));
+    settings = cli(prefix, {"settings"});
+    EXPECT_EQ(valueOf(settings.out, "Path_A"), prefix + "/bin");
 }
 
 } // namespace

@@ -9,30 +9,34 @@
 namespace vn::test {
 namespace {
 
-TEST(InstallLayout, ManualBesideTheProgramFirstThenInTheShareFolder)
-{
+struct InstallLayout : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(shared).absolutePath())); }
     QTemporaryDir dir;
-    const QString bin = dir.filePath(QStringLiteral("usr/bin"));
-    const QString shared = dir.filePath(QStringLiteral("usr/share/vornelic/Vornelic_help.htm"));
-    const QString beside = bin + QStringLiteral("/Vornelic_help.htm");
-    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(shared).absolutePath()));
+    const QString bin = dir.filePath("usr/bin");
+    const QString shared = dir.filePath("usr/share/vornelic/Vornelic_help.htm");
+    const QString beside = bin + "/Vornelic_help.htm";
+};
 
-    // Nothing anywhere: the place beside the program, for the message that it is missing.
-    EXPECT_EQ(findManual(bin), beside);
+TEST_F(InstallLayout, WithNoManualAnywhereNamesThePlaceBesideTheProgram)
+{
+    EXPECT_EQ(findManual(bin), beside); // for the message that it is missing
     EXPECT_FALSE(isInstalledLayout(bin));
+}
 
+TEST_F(InstallLayout, FindsTheManualInTheShareFolderUnlessACopyIsBesideTheProgram)
+{
     ASSERT_TRUE(writeFile(shared, "<html></html>"));
     EXPECT_EQ(findManual(bin), shared);
-    EXPECT_EQ(findManual(bin + QStringLiteral("/")), shared);
+    EXPECT_EQ(findManual(bin + "/"), shared);
     EXPECT_TRUE(isInstalledLayout(bin));
-
     ASSERT_TRUE(writeFile(beside, "<html></html>"));
     EXPECT_EQ(findManual(bin), beside); // a portable copy beside the program wins
+}
 
-    // A folder of that name is no manual.
-    QTemporaryDir other;
-    ASSERT_TRUE(QDir().mkpath(other.filePath(QStringLiteral("share/vornelic/Vornelic_help.htm"))));
-    EXPECT_FALSE(isInstalledLayout(other.filePath(QStringLiteral("bin"))));
+TEST_F(InstallLayout, AFolderOfTheManualsNameIsNoManual)
+{
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("other/share/vornelic/Vornelic_help.htm")));
+    EXPECT_FALSE(isInstalledLayout(dir.filePath("other/bin")));
 }
 
 } // namespace

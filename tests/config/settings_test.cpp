@@ -1,12 +1,9 @@
 // The settings file through the command-line program and through the loader itself.
 #include "config/settings.h"
-#include "util/feedback.h"
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,85 +14,65 @@ using ::testing::Not;
 
 namespace {
 
-class RecordingFeedback : public SilentFeedback {
-public:
-    int inputBox(const QString& title, const QString& prompt, QString& value, int, const QString&,
-                 const QString&) override
-    {
-        asked << title + QLatin1Char('|') + prompt;
-        if (answers.isEmpty())
-            return AnswerCancel;
-        value = answers.takeFirst();
-        return AnswerOk;
-    }
-    QStringList asked;
-    QStringList answers;
-};
-
 struct SettingsFixture : ::testing::Test {
     QTemporaryDir home;
-    QString ini() const { return home.filePath(QStringLiteral("Vornelic.ini")); }
+    QString ini() const { return home.filePath("Vornelic.ini"); }
 
-    // Runs "vornelic-cli --ini FILE settings" on the given file text and returns what it printed.
-    QString cliSettings(const QByteArray& fileText, int* exitCode = nullptr)
+    // "vornelic-cli --ini FILE settings" on the given file text: what it printed.
+    ProcessResult cliSettings(const QByteArray& fileText)
     {
         writeFile(ini(), fileText);
-        QProcess p;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VORNELIC_HOME"), home.path());
-        p.setProcessEnvironment(env);
-        p.start(cliPath(), {QStringLiteral("--ini"), ini(), QStringLiteral("settings")});
-        p.waitForFinished(60000);
-        if (exitCode)
-            *exitCode = p.exitCode();
-        return QString::fromUtf8(p.readAllStandardOutput());
+        return runCli({"--ini", ini(), "settings"}, {home.path()});
     }
-
-    Settings load(const QByteArray& fileText, Feedback* feedback = nullptr)
+    Settings load(const QByteArray& fileText)
     {
         writeFile(ini(), fileText);
         Settings s = defaultSettings(home.path());
         EXPECT_TRUE(LoadSettings(s, ini()));
-        if (feedback)
-            askForLogNames(s, *feedback);
         return s;
     }
 };
 
 TEST_F(SettingsFixture, CliShowsEveryRuleOfTheFile)
 {
-    int code = -1;
-    const QString out = cliSettings("path_a=/music/a\n"
-                                    "Path_B =/ignored\n"
-                                    "Path_Otpt=\"/out put\" trailing\n"
-                                    "Lame_bps_Max=300\n"
-                                    "Lame_bps_CBR=400\n"
-                                    "Flac_Block_Size=8\n"
-                                    "Flac_Comp_Level=12\n"
-                                    "Encoder_Selected=OPUSENC\n"
-                                    "FileExtPriority=.mp3, .flac\n",
-                                    &code);
-    EXPECT_EQ(code, 0);
-    const QString dir = home.path();
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nPath_A=/music/a\n"));           // key case ignored
-    EXPECT_THAT(out.toStdString(), HasSubstr(("\nPath_B=" + dir + "\n").toStdString())); // blank before "="
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nPath_Otpt=/out put\n"));        // quotes dropped, tail too
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nLame_bps_Max=320\n"));
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nLame_bps_CBR=160\n"));          // above 320: unchanged
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nFlac_Block_Size=16\n"));
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nFlac_Comp_Level=8\n"));
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nEncoder_Selected=opusenc\n"));
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nFileExtPriority=.mp3\n"));      // comma and blank end the list
+    const ProcessResult r = cliSettings("path_a=/music/a\n"
+                                        "Path_B =/ignored\n"
+                                        "Path_Otpt=\"/out put\" trailing\n"
+                                        "Lame_bps_Max=300\n"
+                                        "Lame_bps_CBR=400\n"
+                                        "Flac_Block_Size=8\n"
+                                        "Flac_Comp_Level=12\n"
+                                        "Encoder_Selected=OPUSENC\n"
+                                        "FileExtPriority=.mp3, .flac\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const std::string out = r.out.toStdString();
+    EXPECT_THAT(out, HasSubstr("\nPath_A=/music/a\n"));                                    // key case ignored
+    EXPECT_THAT(out, HasSubstr(("\nPath_B=" + home.path() + "\n").toStdString())); // blank before "="
+    EXPECT_THAT(out, HasSubstr("\nPath_Otpt=/out put\n"));                                 // quotes dropped, tail too
+    EXPECT_THAT(out, HasSubstr("\nLame_bps_Max=320\n"));
+    EXPECT_THAT(out, HasSubstr("\nLame_bps_CBR=160\n")); // above 320: unchanged
+    EXPECT_THAT(out, HasSubstr("\nFlac_Block_Size=16\n"));
+    EXPECT_THAT(out, HasSubstr("\nFlac_Comp_Level=8\n"));
+    EXPECT_THAT(out, HasSubstr("\nEncoder_Selected=opusenc\n"));
+    EXPECT_THAT(out, HasSubstr("\nFileExtPriority=.mp3\n")); // comma and blank end the list
+    EXPECT_THAT(out, HasSubstr("\nQaac_Exe=\n"));            // empty keys are shown too
+}
 
-    // Every key in table order, empty ones as "Key=" directly followed by the line end.
-    QStringList expected;
-    for (const SettingsRow& row : SettingsTable)
-        expected << QString::fromLatin1(row.name);
-    QStringList names;
-    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        names << line.section(QLatin1Char('='), 0, 0);
-    EXPECT_EQ(names, expected);
-    EXPECT_THAT(out.toStdString(), HasSubstr("\nQaac_Exe=\n"));
+TEST_F(SettingsFixture, WhatTheCliPrintsReadsBackAsTheSameFile)
+{
+    const ProcessResult first = cliSettings("Path_A=/música/日本語\nLame_Preset=--preset extreme\nID3_Pad=7\n");
+    ASSERT_EQ(first.exitCode, 0) << first.err.constData();
+    const ProcessResult again = cliSettings(first.out);
+    EXPECT_EQ(again.out, first.out);
+    // Every line a section or a key of its own.
+    QStringList keys;
+    for (const QByteArray& line : first.out.split('\n')) {
+        if (line.isEmpty() || line.startsWith('['))
+            continue;
+        ASSERT_TRUE(line.contains('=')) << line.constData();
+        keys << QString::fromUtf8(line.left(line.indexOf('=')));
+    }
+    EXPECT_EQ(keys.size(), QSet<QString>(keys.begin(), keys.end()).size());
 }
 
 TEST_F(SettingsFixture, EncoderSelection)
@@ -104,16 +81,19 @@ TEST_F(SettingsFixture, EncoderSelection)
     EXPECT_EQ(load("Encoder_Selected=flac\n").EncoderIndex, 2);
     EXPECT_EQ(load("[Encoder]\n").EncoderIndex, 0); // a file without the key selects none
     EXPECT_EQ(load("Encoder_Selected=mp2\n").EncoderIndex, 0);
-
     Settings missing = defaultSettings(home.path());
-    EXPECT_FALSE(LoadSettings(missing, home.filePath(QStringLiteral("absent.ini"))));
+    EXPECT_FALSE(LoadSettings(missing, home.filePath("absent.ini")));
     EXPECT_EQ(missing.EncoderIndex, 1); // no file at all keeps LAME
-    // Loading touches nothing but the record; the working folders are the front end's step.
+}
+
+TEST_F(SettingsFixture, LoadingTouchesNothingButTheRecordAndTheFrontEndMakesTheFolders)
+{
+    Settings s = load("ID3_Pad=1\n");
     for (const char* folder : {"bkup", "output", "temp"})
-        EXPECT_FALSE(QFileInfo(home.filePath(QLatin1String(folder))).exists()) << folder;
-    createWorkingFolders(missing);
+        EXPECT_FALSE(QFileInfo(home.filePath(folder)).exists()) << folder;
+    createWorkingFolders(s);
     for (const char* folder : {"bkup", "output", "temp"})
-        EXPECT_TRUE(QFileInfo(home.filePath(QLatin1String(folder))).isDir()) << folder;
+        EXPECT_TRUE(QFileInfo(home.filePath(folder)).isDir()) << folder;
 }
 
 TEST_F(SettingsFixture, ValueKindsAndTheirNoMatchRule)
@@ -155,16 +135,16 @@ TEST_F(SettingsFixture, SaveRoundTripsThroughATemporaryFile)
     Settings s = load("Path_A=/música/日本語\nCueMatch_FldrCue=" + QByteArray(3000, 'x') + "\n");
     EXPECT_EQ(s.Path_A, QStringLiteral("/música/日本語"));
     EXPECT_EQ(s.CueMatch_FldrCue.size(), 2599); // a long line is read whole, then cut to capacity
-    s.ExtPriorityList = QStringList{QStringLiteral(".flac"), QStringLiteral(".mp3")};
+    s.ExtPriorityList = QStringList{".flac", ".mp3"};
     s.EncoderIndex = 0;
-    s.TextEditor = QStringLiteral("vi\nInjected=1"); // a line break never starts a line of its own
+    s.TextEditor = "vi\nInjected=1"; // a line break never starts a line of its own
     ASSERT_TRUE(SaveSettings(s, ini()));
-    const QByteArray saved = readFile(ini());
-    EXPECT_TRUE(saved.startsWith("[Folder]\r\nPath_A=/m\xc3\xbasica/"));
-    EXPECT_THAT(saved.toStdString(), HasSubstr("\r\nEncoder_Selected=\r\n"));
-    EXPECT_THAT(saved.toStdString(), HasSubstr("\r\nTextEditor=vi\r\n"));
-    EXPECT_THAT(saved.toStdString(), Not(HasSubstr("Injected")));
-    EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).filter(QStringLiteral("Vornelic.ini")).size() == 1);
+    const std::string saved = readFile(ini()).toStdString();
+    EXPECT_EQ(saved.rfind("[Folder]\r\nPath_A=/m\xc3\xbasica/", 0), 0u);
+    EXPECT_THAT(saved, HasSubstr("\r\nEncoder_Selected=\r\n"));
+    EXPECT_THAT(saved, HasSubstr("\r\nTextEditor=vi\r\n"));
+    EXPECT_THAT(saved, Not(HasSubstr("Injected")));
+    EXPECT_EQ(folderEntries(home.path()), QStringList{"Vornelic.ini"}); // no temporary file left
 
     Settings again = defaultSettings(home.path());
     LoadSettings(again, ini());
@@ -172,9 +152,8 @@ TEST_F(SettingsFixture, SaveRoundTripsThroughATemporaryFile)
     EXPECT_EQ(again.CueMatch_FldrCue, s.CueMatch_FldrCue);
     EXPECT_EQ(again.ExtPriorityList, s.ExtPriorityList);
     EXPECT_EQ(again.EncoderIndex, 0);
-
     // An unwritable place saves nothing and says so.
-    EXPECT_FALSE(SaveSettings(s, home.filePath(QStringLiteral("no/such/dir/Vornelic.ini"))));
+    EXPECT_FALSE(SaveSettings(s, home.filePath("no/such/dir/Vornelic.ini")));
 }
 
 TEST_F(SettingsFixture, MalformedFilesLoadWithDefaults)
@@ -185,7 +164,7 @@ TEST_F(SettingsFixture, MalformedFilesLoadWithDefaults)
         c = char(rng.next());
     const Settings defaults = defaultSettings(home.path());
     for (const QByteArray& text : {garbage, QByteArray(1 << 20, 'k'), QByteArray("Path_A=\xff\xfe\xc3(\x80"),
-                                   QByteArray("Path_A=no line end at all"), QByteArray("=\n==\n\"\n")}) {
+                                   QByteArray("=\n==\n\"\n")}) {
         const Settings s = load(text);
         EXPECT_EQ(s.ID3_Pad, defaults.ID3_Pad);
         EXPECT_EQ(s.FileExtPriority, defaults.FileExtPriority);
@@ -196,67 +175,64 @@ TEST_F(SettingsFixture, MalformedFilesLoadWithDefaults)
 
 TEST_F(SettingsFixture, LogFilePromptsUntilValidOrCancelled)
 {
-    const QString bad = home.filePath(QStringLiteral("missing/dir/err.log"));
-    const QString good = home.filePath(QStringLiteral("err.log"));
+    const QString bad = home.filePath("missing/dir/err.log"), good = home.filePath("err.log");
     RecordingFeedback feedback;
     feedback.answers = {bad, good};
-    const Settings s = load("Batch_Log_EncErr=" + bad.toUtf8() + "\nBatch_Log_EncCmdLn=" + bad.toUtf8() + "\n",
-                            &feedback);
+    Settings s = load("Batch_Log_EncErr=" + bad.toUtf8() + "\nBatch_Log_EncCmdLn=" + bad.toUtf8() + "\n");
+    askForLogNames(s, feedback);
     EXPECT_EQ(s.Batch_Log_EncErr, good);
-    EXPECT_FALSE(QFileInfo::exists(good)); // the probe leaves nothing behind
+    EXPECT_FALSE(QFileInfo::exists(good));       // the probe leaves nothing behind
     EXPECT_TRUE(s.Batch_Log_EncCmdLn.isEmpty()); // cancelled
-    ASSERT_EQ(feedback.asked.size(), 3);
-    EXPECT_EQ(feedback.asked[0], QStringLiteral("Invalid File Name Error|Set Valid File Name for Batch_Log_EncErr"));
-    EXPECT_EQ(feedback.asked[2], QStringLiteral("Invalid File Name Error|Set Valid File Name for Batch_Log_EncCmdLn"));
+    EXPECT_EQ(feedback.asked, QStringList({"Invalid File Name Error|Set Valid File Name for Batch_Log_EncErr",
+                                           "Invalid File Name Error|Set Valid File Name for Batch_Log_EncErr",
+                                           "Invalid File Name Error|Set Valid File Name for Batch_Log_EncCmdLn"}));
 }
 
-TEST(SettingsHelpers, ExtensionListAndPath)
+TEST(SettingsHelpers, ExtensionListEndsAtABlankAfterAComma)
 {
-    EXPECT_EQ(splitExtPriority(QStringLiteral(".mp3 .m4a .flac")), (QStringList{".mp3", ".m4a", ".flac"}));
-    EXPECT_EQ(splitExtPriority(QStringLiteral(".mp3,.flac")), (QStringList{".mp3", ".flac"}));
-    EXPECT_EQ(splitExtPriority(QStringLiteral(" .mp3")), QStringList{});
-    EXPECT_EQ(splitExtPriority(QStringLiteral(".mp3 ")), QStringList{".mp3"});
+    EXPECT_EQ(splitExtPriority(".mp3 .m4a .flac"), (QStringList{".mp3", ".m4a", ".flac"}));
+    EXPECT_EQ(splitExtPriority(".mp3,.flac"), (QStringList{".mp3", ".flac"}));
+    EXPECT_EQ(splitExtPriority(" .mp3"), QStringList{});
+    EXPECT_EQ(splitExtPriority(".mp3 "), QStringList{".mp3"});
+}
 
+TEST(SettingsHelpers, AppendToPathAddsAFolderOnce)
+{
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", "/usr/bin:/bin");
-    AppendToPath(QStringLiteral("/opt/enc:"));
+    AppendToPath("/opt/enc:");
     EXPECT_EQ(qgetenv("PATH"), QByteArray("/usr/bin:/bin:/opt/enc"));
-    AppendToPath(QStringLiteral("/opt/enc"));
+    AppendToPath("/opt/enc");
     EXPECT_EQ(qgetenv("PATH"), QByteArray("/usr/bin:/bin:/opt/enc")); // already there
-    AppendToPath(QStringLiteral("/opt"));
+    AppendToPath("/opt");
     EXPECT_EQ(qgetenv("PATH"), QByteArray("/usr/bin:/bin:/opt/enc:/opt"));
     qputenv("PATH", oldPath);
 }
 
-TEST(SettingsHelpers, EnsureFolderAndCanCreateFile)
+TEST(SettingsHelpers, EnsureFolderCreatesOnlyWhenTheUserSaysYes)
 {
     QTemporaryDir dir;
-    struct Answer : SilentFeedback {
-        int answer;
-        QString text, title;
-        int message(const QString& t, const QString& ti, MessageButtons, MessageIcon) override
-        {
-            text = t;
-            title = ti;
-            return answer;
-        }
-    } no, yes;
+    const QString target = dir.filePath("a/b/c");
+    RecordingFeedback no, yes;
     no.answer = AnswerNo;
     yes.answer = AnswerYes;
-    const QString target = dir.filePath(QStringLiteral("a/b/c"));
-    EXPECT_FALSE(EnsureFolder(no, target, QStringLiteral("Backup Folder")));
+    EXPECT_FALSE(EnsureFolder(no, target, "Backup Folder"));
     EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(no.text, QStringLiteral("Backup Folder \"%1\" not found\nCreate %1 ?").arg(target));
-    EXPECT_EQ(no.title, QStringLiteral("Warning : Backup Folder not found"));
-    EXPECT_TRUE(EnsureFolder(yes, target, QStringLiteral("Backup Folder")));
+    EXPECT_EQ(no.messages, QStringList("Warning : Backup Folder not found|" +
+                                       QStringLiteral("Backup Folder \"%1\" not found\nCreate %1 ?").arg(target)));
+    EXPECT_TRUE(EnsureFolder(yes, target, "Backup Folder"));
     EXPECT_TRUE(QFileInfo(target).isDir());
+}
 
+TEST(SettingsHelpers, CanCreateFileLeavesAnExistingFileAlone)
+{
+    QTemporaryDir dir;
     EXPECT_TRUE(CanCreateFile(QString()));
-    const QString existing = dir.filePath(QStringLiteral("keep.log"));
+    const QString existing = dir.filePath("keep.log");
     writeFile(existing, "precious");
     EXPECT_TRUE(CanCreateFile(existing));
     EXPECT_EQ(readFile(existing), QByteArray("precious"));
-    EXPECT_FALSE(CanCreateFile(dir.filePath(QStringLiteral("none/x.log"))));
+    EXPECT_FALSE(CanCreateFile(dir.filePath("none/x.log")));
 }
 
 } // namespace

@@ -99,16 +99,16 @@ TEST_F(FlacReaderTest, FlacAndMetaflacFilesReadBackAsMetaflacReports)
                           " Comment-00:'album=Lower album'\r\n", " description:'front'\r\n width :24 pixels\r\n"});
 }
 
-TEST(FlacReader, CraftedBlocks)
+const QByteArray StreamInfo = QByteArray::fromHex("100010000000000e00000ac442f00000ac44") + QByteArray(16, '\0');
+
+TEST(FlacReader, CommentsMatchByWholeNameAndMalformedOnesAreSkipped)
 {
-    const QByteArray streamInfo = QByteArray::fromHex("100010000000000e00000ac442f00000ac44") + QByteArray(16, '\0');
+    // A comment without "=" is skipped; names match whole; rows without a Vorbis name never match.
+    const QByteArray file = "fLaC" + block(0, StreamInfo) +
+                            block(0x84, comments({"ALBUM", "album=Kept", "ALBUMARTISTX=no", "=empty", "TSSE=no"})) +
+                            QByteArray(10, 'a');
     ContainerTags t;
     QString dump;
-
-    // A comment without "=" is skipped; names match whole; rows without a Vorbis name never match.
-    QByteArray file = "fLaC" + block(0, streamInfo) +
-                      block(0x84, comments({"ALBUM", "album=Kept", "ALBUMARTISTX=no", "=empty", "TSSE=no"})) +
-                      QByteArray(10, 'a');
     ASSERT_EQ(readBytes(file, t, &dump), FlacOk);
     EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Kept"));
     EXPECT_FALSE(t.record[RowAlbumArtist].present());
@@ -118,6 +118,7 @@ TEST(FlacReader, CraftedBlocks)
     EXPECT_EQ(t.record[RowDuration].size, 44100u);
     EXPECT_EQ(t.audioSize, 10);
     EXPECT_TRUE(dump.contains(" Comment-00:'ALBUM'\r\n"));
+
     // The record holds its values itself: a copy outlives the original, and rewriting a buffer
     // changes no record.
     auto original = std::make_unique<ContainerTags>(t);
@@ -127,23 +128,28 @@ TEST(FlacReader, CraftedBlocks)
     t.buffer.fill('y');
     EXPECT_EQ(rowText(copy, RowAlbum), QStringLiteral("Kept"));
     EXPECT_EQ(rowText(t, RowAlbum), QStringLiteral("Kept"));
+}
 
-    // A block running past the file: read as far as it goes, no audio after it.
-    file = "fLaC" + block(0, streamInfo) + block(0x84, comments({"TITLE=abc"}));
+TEST(FlacReader, ABlockRunningPastTheFileIsReadAsFarAsItGoes)
+{
+    QByteArray file = "fLaC" + block(0, StreamInfo) + block(0x84, comments({"TITLE=abc"}));
     file.chop(3);
-    ASSERT_EQ(readBytes(file, t, &dump), FlacOk);
+    ContainerTags t;
+    ASSERT_EQ(readBytes(file, t), FlacOk);
     EXPECT_EQ(t.audioSize, 0);
     EXPECT_FALSE(t.record[RowTitle].present());
     EXPECT_EQ(t.record[RowSampleRate].size, 44100u);
+}
 
-    // Unknown block types are named and skipped; a PICTURE whose lengths run past it is not kept.
-    const QByteArray badPicture = QByteArray::fromHex("000000037fffffff") + "image/png";
-    dump.clear();
+TEST(FlacReader, UnknownBlocksAreNamedAndABadPictureIsNotKept)
+{
+    const QByteArray badPicture = QByteArray::fromHex("000000037fffffff") + "image/png"; // lengths run past it
+    ContainerTags t;
+    QString dump;
     ASSERT_EQ(readBytes("fLaC" + block(9, "xyz") + block(127, "") + block(0x86, badPicture), t, &dump), FlacOk);
     expectContains(dump, {"Type-9(Reserved) 3 bytes <0>\r\n", "Type-127(Invalid) 0 bytes <0>\r\n"});
     EXPECT_FALSE(t.record[RowPicture].present());
     EXPECT_EQ(t.buffer.size(), badPicture.size());
-
     EXPECT_EQ(readBytes("OggS....", t), FlacNotFlac);
     EXPECT_EQ(readFlacFile(nullptr, "/nonexistent.flac", &t), FlacCannotOpen);
 }

@@ -44,7 +44,7 @@ TEST_F(WavReaderTest, FfmpegFilesAgreeWithFfprobe)
         {"s24.wav", {"-c:a", "pcm_s24le", "-metadata", "title=Listed"}, 48000, 2, 24, 0xFFFE},
         {"u8.wav", {"-c:a", "pcm_u8"}, 8000, 1, 8, 1},
     };
-    for (const auto& [name, codec, rate, channels, bits, formatTag] : cases) {
+    for (const auto& [name, codec, rate, channels, bits, formatTag] : cases) [&] {
         SCOPED_TRACE(name);
         const QString file = path(name);
         ASSERT_TRUE(ffmpegSine(file, codec, 0.25, rate, channels));
@@ -72,7 +72,7 @@ TEST_F(WavReaderTest, FfmpegFilesAgreeWithFfprobe)
                                           "Hz\r\nData-transfer rate: %d bytes/s\r\nBlock alignment   : %d bytes\r\n"
                                           "Bits per sample   : %d bits / sample\r\nAudio data size   : %d bytes\r\n",
                                           formatTag, channels, rate, rate * align, align, bits, dataSize));
-    }
+    }();
 }
 
 TEST(WavReader, CraftedChunks)
@@ -95,18 +95,18 @@ TEST(WavReader, CraftedChunks)
         {"not RIFF", "RIFX....WAVE", WavNotWave, 0, 0},
         {"cut short", "RIFF", WavNotWave, 0, 0},
     };
-    for (const auto& [what, bytes, code, dataSize, duration] : cases) {
+    for (const auto& [what, bytes, code, dataSize, duration] : cases) [&] {
         SCOPED_TRACE(what);
         ContainerTags t;
         ASSERT_EQ(readFromBuffer(bytes, [&](QIODevice& d) { return readWavDevice(d, t); }), code);
         if (code != WavOk)
-            continue;
+            return;
         EXPECT_EQ(t.record[RowDataSize].size, dataSize);
         EXPECT_EQ(t.record[RowDuration].size, duration);
         EXPECT_EQ(t.audioOffset >= 0, dataSize > 0); // -1 without a data chunk
         // The header kept is the plain 44-byte one, whatever lay between the chunks.
         EXPECT_EQ(QByteArrayView(t.buffer).sliced(36, 4), "data");
-    }
+    }();
     ContainerTags t;
     EXPECT_EQ(readWavFile("/nonexistent.wav", t), WavCannotOpen);
     // A header shorter than 44 bytes is never read past.

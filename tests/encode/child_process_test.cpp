@@ -19,9 +19,9 @@ using test::ToolFeedback;
 
 ToolCommand python(const QString& script, const QStringList& more = {})
 {
-    ToolCommand c = toolCommand(QStringLiteral("/usr/bin/python3"));
-    c.add(QStringLiteral("-c"), QStringLiteral(" -c"));
-    c.add(script, QStringLiteral(" <script>"));
+    ToolCommand c = toolCommand("/usr/bin/python3");
+    c.add("-c", " -c");
+    c.add(script, " <script>");
     for (const QString& a : more)
         c.add(a, QLatin1Char(' ') + a);
     return c;
@@ -42,28 +42,28 @@ TEST(CaptureToolOutput, KeepsTheFirstBytesUpToTheBufferAndBothStreams)
     EXPECT_EQ(captureToolOutput(python(script), out, 65536), expected.size());
     EXPECT_EQ(out, expected);
 
-    EXPECT_EQ(captureToolOutput(toolCommand(QStringLiteral("/nonexistent/tool")), out, 100), CaptureCannotStart);
+    EXPECT_EQ(captureToolOutput(toolCommand("/nonexistent/tool"), out, 100), CaptureCannotStart);
     EXPECT_TRUE(out.isEmpty());
     EXPECT_EQ(captureToolOutput(toolCommand(QString()), out, 100), CaptureCannotStart);
     // A tool that prints nothing gives 0 bytes, not a failure.
-    EXPECT_EQ(captureToolOutput(toolCommand(QStringLiteral("/bin/true")), out, 100), 0);
+    EXPECT_EQ(captureToolOutput(toolCommand("/bin/true"), out, 100), 0);
 }
 
 TEST(ToolCommandText, OptionsAreSplitIntoWordsAndEveryValueIsOneArgument)
 {
     QTemporaryDir dir;
-    ToolCommand c = toolCommand(QStringLiteral("/opt/my tools/enc"));
-    c.addOptions(QStringLiteral(" aac -q:a 1 --comment \"A B\""));
+    ToolCommand c = toolCommand("/opt/my tools/enc");
+    c.addOptions(" aac -q:a 1 --comment \"A B\"");
     EXPECT_EQ(c.arguments, (QStringList{"aac", "-q:a", "1", "--comment", "A B"}));
-    EXPECT_EQ(c.text, QStringLiteral("\"/opt/my tools/enc\" aac -q:a 1 --comment \"A B\""));
+    EXPECT_EQ(c.text, "\"/opt/my tools/enc\" aac -q:a 1 --comment \"A B\"");
 
     // Whatever a value holds reaches the tool as it is, and nothing in it runs.
-    const QString marker = dir.filePath(QStringLiteral("ran"));
-    const QStringList values = {QStringLiteral("Say \"Hi\" \\ back\\slash"),
+    const QString marker = dir.filePath("ran");
+    const QStringList values = {"Say \"Hi\" \\ back\\slash",
                                 QStringLiteral("$(touch %1) `touch %1`; touch %1 && touch %1 | touch %1").arg(marker),
-                                QStringLiteral("line one\nline two"), QStringLiteral("日本語のタイトル"),
-                                QStringLiteral("'single' %PATH% *")};
-    const QString record = dir.filePath(QStringLiteral("argv.json"));
+                                "line one\nline two", "日本語のタイトル",
+                                "'single' %PATH% *"};
+    const QString record = dir.filePath("argv.json");
     const ToolCommand run =
         python(QStringLiteral("import sys, json\n"
                               "open(sys.argv[1], 'w', encoding='utf-8').write(json.dumps(sys.argv[2:]))"),
@@ -82,13 +82,13 @@ TEST(RunTool, LogsAnUnexpectedExitCodeInHexadecimalWithTheCommandLine)
 {
     QTemporaryDir dir;
     ToolRunOptions options;
-    options.commandLog = dir.filePath(QStringLiteral("cmdline.log"));
-    ToolCommand exit3 = toolCommand(QStringLiteral("/bin/sh"));
-    exit3.add(QStringLiteral("-c"), QStringLiteral(" -c"));
-    exit3.add(QStringLiteral("exit 3"), QStringLiteral(" \"exit 3\""));
-    ToolCommand exit27 = toolCommand(QStringLiteral("/bin/sh"));
-    exit27.add(QStringLiteral("-c"), QStringLiteral(" -c"));
-    exit27.add(QStringLiteral("exit 27"), QStringLiteral(" \"exit 27\""));
+    options.commandLog = dir.filePath("cmdline.log");
+    ToolCommand exit3 = toolCommand("/bin/sh");
+    exit3.add("-c", " -c");
+    exit3.add("exit 3", " \"exit 3\"");
+    ToolCommand exit27 = toolCommand("/bin/sh");
+    exit27.add("-c", " -c");
+    exit27.add("exit 27", " \"exit 27\"");
 
     int code = 0;
     EXPECT_EQ(runTool(exit3, options, nullptr, &code), ToolRan);
@@ -102,7 +102,7 @@ TEST(RunTool, LogsAnUnexpectedExitCodeInHexadecimalWithTheCommandLine)
     options.expectedExitCode = 3;
     EXPECT_EQ(runTool(exit3, options), ToolRan);
     options.expectedExitCode = 0;
-    const ToolCommand missing = toolCommand(QStringLiteral("/nonexistent/encoder"));
+    const ToolCommand missing = toolCommand("/nonexistent/encoder");
     EXPECT_EQ(runTool(missing, options, nullptr, &code), ToolNotStarted);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(test::readFile(options.commandLog).count("Commandline error"), 2);
@@ -112,7 +112,7 @@ TEST(RunTool, LogsAnUnexpectedExitCodeInHexadecimalWithTheCommandLine)
     EXPECT_TRUE(test::readFile(options.commandLog).endsWith("Commandline error Exit Code=0\n/nonexistent/encoder\n"));
 
     // A log that cannot be written is skipped; the run is not affected.
-    options.commandLog = dir.filePath(QStringLiteral("no/such/folder/cmdline.log"));
+    options.commandLog = dir.filePath("no/such/folder/cmdline.log");
     options.expectedExitCode = 0;
     EXPECT_EQ(runTool(exit3, options, nullptr, &code), ToolRan);
     EXPECT_EQ(code, 3);
@@ -141,18 +141,18 @@ TEST(RunTool, ReadsCapturedOutputWhileTheToolRuns)
     options.captureFlags = CaptureStdout | CaptureStderr;
     options.outputCapacity = 64;
     EXPECT_EQ(
-        runTool(python(QStringLiteral("import sys\nsys.stdout.buffer.write('日本 ok'.encode())")), options, &output),
+        runTool(python("import sys\nsys.stdout.buffer.write('日本 ok'.encode())"), options, &output),
         ToolRan);
-    EXPECT_EQ(output, QStringLiteral("日本 ok"));
+    EXPECT_EQ(output, "日本 ok");
 }
 
 TEST(RunTool, BlinksTheMarkAndPumpsAboutEveryFourSeconds)
 {
     // The tool ends only once the window has been pumped: the runner must pump while it waits.
     QTemporaryDir dir;
-    const QString flag = dir.filePath(QStringLiteral("pumped"));
+    const QString flag = dir.filePath("pumped");
     ToolFeedback feedback;
-    feedback.onPump = [&] { test::writeFile(flag, "1"); };
+    feedback.onPump = [&](int) { test::writeFile(flag, "1"); };
     ToolRunOptions options;
     options.feedback = &feedback;
     int code = -5;
@@ -166,8 +166,9 @@ TEST(RunTool, BlinksTheMarkAndPumpsAboutEveryFourSeconds)
     // 21 slices of 200 ms pass before the first pump, the mark alternating in part 5.
     EXPECT_EQ(feedback.marksAtPump.value(0), 21);
     ASSERT_GE(feedback.statuses.size(), 21);
+    EXPECT_EQ(feedback.marks, feedback.statuses.size()); // every text went to part 5
     for (int i = 0; i < 21; ++i)
-        EXPECT_EQ(feedback.statuses[i], i % 2 == 0 ? QStringLiteral("5:  *") : QStringLiteral("5:*")) << i;
+        EXPECT_EQ(feedback.statuses[i], i % 2 == 0 ? "  *" : "*") << i;
 }
 
 bool processGone(pid_t pid)
@@ -178,7 +179,7 @@ bool processGone(pid_t pid)
 TEST(RunTool, AnAbortTerminatesAHangingToolAndKillsOneThatIgnoresIt)
 {
     QTemporaryDir dir;
-    for (const bool ignoresTerm : {false, true}) {
+    for (const bool ignoresTerm : {false, true}) [&] {
         const QString pidFile = dir.filePath(QStringLiteral("pid%1").arg(ignoresTerm));
         const QString script = QStringLiteral("import os, signal, sys, time\n%1\n"
                                               "open(sys.argv[1], 'w').write(str(os.getpid()))\ntime.sleep(600)")
@@ -188,23 +189,23 @@ TEST(RunTool, AnAbortTerminatesAHangingToolAndKillsOneThatIgnoresIt)
         feedback.abortWhen = [&] { return QFileInfo(pidFile).size() > 0; };
         ToolRunOptions options;
         options.feedback = &feedback;
-        options.commandLog = dir.filePath(QStringLiteral("cmdline.log"));
+        options.commandLog = dir.filePath("cmdline.log");
         int code = 0;
         EXPECT_EQ(runTool(python(script, {pidFile}), options, nullptr, &code), ToolAborted);
         EXPECT_EQ(code, -1);
         const pid_t pid = pid_t(test::readFile(pidFile).toInt());
         ASSERT_GT(pid, 0);
         EXPECT_TRUE(processGone(pid)) << ignoresTerm;
-    }
+    }();
     // A tool that did not end by itself failed its command.
     EXPECT_EQ(
-        test::readFile(dir.filePath(QStringLiteral("cmdline.log"))).count("Commandline error Exit Code=ffffffff\n"), 2);
+        test::readFile(dir.filePath("cmdline.log")).count("Commandline error Exit Code=ffffffff\n"), 2);
 
     // A worker of a pool stops its tool through the cancel flag alone.
     std::atomic<bool> cancel{true};
     ToolRunOptions worker;
     worker.cancel = &cancel;
-    EXPECT_EQ(runTool(python(QStringLiteral("import time\ntime.sleep(600)")), worker), ToolAborted);
+    EXPECT_EQ(runTool(python("import time\ntime.sleep(600)"), worker), ToolAborted);
 }
 
 // Runs the tool with our own stdout and stderr sent into a file, and returns what reached it.
@@ -236,7 +237,7 @@ TEST(RunTool, ConsoleModeLetsTheOutputThroughAndOtherwiseDropsIt)
     EXPECT_FALSE(isConsoleMode(""));
     EXPECT_FALSE(isConsoleMode("consoles"));
 
-    const ToolCommand talk = python(QStringLiteral("import sys\nprint('to-stdout')\nsys.stderr.write('to-stderr\\n')"));
+    const ToolCommand talk = python("import sys\nprint('to-stdout')\nsys.stderr.write('to-stderr\\n')");
     ToolRunOptions options;
     options.console = true;
     const QByteArray shown = ownConsoleDuring([&] { runTool(talk, options); });

@@ -28,8 +28,8 @@ protected:
         settings = defaultSettings(dir.path());
         settings.Path_Temp = path("temp");
         settings.Batch_Log_EncCmdLn = path("cmdline.log");
-        tags.title = QStringLiteral("Say \"Hi\"");
-        tags.track = QStringLiteral("2/3");
+        tags.title = "Say \"Hi\"";
+        tags.track = "2/3";
         tags.picture = test::testPicture("png");
         ASSERT_FALSE(tags.picture.isEmpty());
         ASSERT_TRUE(test::writeAFile(path("a.mp3"), tags));
@@ -69,8 +69,8 @@ protected:
 
 TEST_F(CliCommand, QaacReadsTheImageItselfWithItsRange)
 {
-    settings.Qaac_Exe = QStringLiteral("/opt/my tools/qaac");
-    settings.Qaac_Options = QStringLiteral("--tvbr 91");
+    settings.Qaac_Exe = "/opt/my tools/qaac";
+    settings.Qaac_Options = "--tvbr 91";
     TrackTempFiles temp;
     int cut = -1;
     const QString out = path("out/x.m4a");
@@ -86,7 +86,7 @@ TEST_F(CliCommand, QaacReadsTheImageItselfWithItsRange)
     EXPECT_EQ(c.program, settings.Qaac_Exe);
     EXPECT_EQ(c.arguments.mid(0, 10),
               (QStringList{"-R", cdImages().bin, "--start", "88200s", "--end", "154643s", "-o", out, "--tvbr", "91"}));
-    EXPECT_TRUE(c.arguments.contains(QStringLiteral("Say \"Hi\"")));
+    EXPECT_TRUE(c.arguments.contains("Say \"Hi\""));
 
     // A WAV image has no "-R"; empty options leave their blank.
     settings.Qaac_Options.clear();
@@ -98,9 +98,9 @@ TEST_F(CliCommand, QaacReadsTheImageItselfWithItsRange)
         << w.text.toStdString();
 }
 
-TEST_F(CliCommand, FdkaacAndOpusencReadTheCutTrack)
+TEST_F(CliCommand, FdkaacReadsTheCutTrack)
 {
-    settings.Fdkaac_Exe = QStringLiteral("/usr/bin/fdkaac");
+    settings.Fdkaac_Exe = "/usr/bin/fdkaac";
     settings.Fdkaac_Options.clear();
     const QString out = path("out/x.m4a");
     TrackTempFiles temp;
@@ -108,22 +108,26 @@ TEST_F(CliCommand, FdkaacAndOpusencReadTheCutTrack)
     const ToolCommand f = buildCliCommand(CliTool::Fdkaac, job(cdImages().wav, 1, out), out, settings, temp, cut);
     EXPECT_EQ(cut, CutOk);
     ASSERT_TRUE(temp.cut && temp.picture);
-    EXPECT_TRUE(temp.cutPath().startsWith(settings.Path_Temp + QStringLiteral("/_tmp")));
+    EXPECT_TRUE(temp.cutPath().startsWith(settings.Path_Temp + "/_tmp"));
     EXPECT_TRUE(temp.cutPath().endsWith(u".wav"));
     EXPECT_EQ(QFileInfo(temp.cutPath()).size(), 44 + qint64(TrackFrames[0]) * 4);
-    EXPECT_TRUE(temp.picturePath().startsWith(settings.Path_Temp + QStringLiteral("/_tmppict")));
+    EXPECT_TRUE(temp.picturePath().startsWith(settings.Path_Temp + "/_tmppict"));
     EXPECT_EQ(f.text, QStringLiteral("/usr/bin/fdkaac -m5 \"%1\" -o \"%2\"").arg(temp.cutPath(), out) +
-                          QString(qaacTags()).replace(QStringLiteral("--band"), QStringLiteral("--album-artist")) +
+                          QString(qaacTags()).replace("--band", "--album-artist") +
                           QStringLiteral(" --tag-from-file covr:\"%1\"").arg(temp.picturePath()));
-    EXPECT_EQ(f.arguments.last(), QStringLiteral("covr:") + temp.picturePath());
+    EXPECT_EQ(f.arguments.last(), "covr:" + temp.picturePath());
+}
 
-    // A .bin image with opusenc: raw input announced right before the quoted cut track.
-    settings.OpusEnc_Exe = QStringLiteral("/usr/bin/opusenc");
+TEST_F(CliCommand, OpusencReadsTheCutTrackRawFromABinImageAndIsQuietUnlessAMessageModeIsSet)
+{
+    settings.OpusEnc_Exe = "/usr/bin/opusenc";
+    const QString out = path("out/x.opus");
+    int cut = -1;
     TrackTempFiles temp2;
     const ToolCommand o = buildCliCommand(CliTool::OpusEnc, job(cdImages().bin, 2, out), out, settings, temp2, cut);
     ASSERT_TRUE(temp2.cut && temp2.picture);
     EXPECT_TRUE(temp2.cutPath().endsWith(u".bin"));
-    EXPECT_EQ(o.text, QStringLiteral(
+    EXPECT_EQ(o.text, QString(
                           "/usr/bin/opusenc --bitrate 192 --comment \"ALBUM=Test Album\" --comment \"ARTIST=Test "
                           "Artist\" --comment \"ALBUMARTIST=Test Band\" --comment \"TITLE=Say \\\"Hi\\\"\" --comment "
                           "\"TRACKNUMBER=2/3\" --comment \"DATE=1999\" --comment \"GENRE=Rock\" --comment "
@@ -138,9 +142,8 @@ TEST_F(CliCommand, FdkaacAndOpusencReadTheCutTrack)
         QStringLiteral("--picture \"%1\" \"%2\" \"%3\"").arg(temp3.picturePath(), temp3.cutPath(), out)));
 }
 
-TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
+TEST_F(CliCommand, FfmpegOptionsChooseTheContainer)
 {
-    settings.FFmpeg_Exe = QStringLiteral("ffmpeg");
     struct Case {
         const char* options;
         const char* container;
@@ -151,14 +154,16 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
         settings.FFmpeg_Options = QString::fromLatin1(k.options);
         EXPECT_EQ(ffmpegContainerFor(settings), QLatin1String(k.container)) << k.options;
     }
-    settings.FFmpeg_Containers = QStringLiteral("  .bad opus.webm  flac.flac");
-    settings.FFmpeg_Options = QStringLiteral("libopus");
-    EXPECT_EQ(ffmpegContainerFor(settings), QStringLiteral(".webm"));
-    settings = defaultSettings(dir.path());
-    settings.Path_Temp = path("temp");
-    settings.FFmpeg_Exe = QStringLiteral("ffmpeg");
+    settings.FFmpeg_Containers = "  .bad opus.webm  flac.flac";
+    settings.FFmpeg_Options = "libopus";
+    EXPECT_EQ(ffmpegContainerFor(settings), ".webm");
+}
 
-    const QString tagsText = QStringLiteral(
+TEST_F(CliCommand, FfmpegCommandsCarryThePictureAndTagsAsTheContainerTakesThem)
+{
+    settings.FFmpeg_Exe = "ffmpeg";
+
+    const QString tagsText = QString(
         " -metadata album=\"Test Album\" -metadata artist=\"Test Artist\" -metadata album_artist=\"Test Band\" "
         "-metadata "
         "title=\"Say \\\"Hi\\\"\" -metadata track=\"2/3\" -metadata date=\"1999\" -metadata genre=\"Rock\" -metadata "
@@ -174,7 +179,7 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
 
     // flac from a WAV image: the picture as a second input, attached.
     TrackTempFiles t1;
-    const ToolCommand flac = command(QStringLiteral("flac"), cdImages().wav, t1);
+    const ToolCommand flac = command("flac", cdImages().wav, t1);
     EXPECT_EQ(flac.text,
               QStringLiteral("ffmpeg -i \"%1\" -i \"%2\" -map 0:a -map 1:v -c:a flac -c:v copy -disposition:1 "
                              "attached_pic")
@@ -183,7 +188,7 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
 
     // libmp3lame from a raw image: the raw input described, ID3v2.3 asked for.
     TrackTempFiles t2;
-    const ToolCommand mp3 = command(QStringLiteral("libmp3lame -q:a 2"), cdImages().bin, t2);
+    const ToolCommand mp3 = command("libmp3lame -q:a 2", cdImages().bin, t2);
     EXPECT_EQ(mp3.text, QStringLiteral("ffmpeg -f s16le -ar 44100 -ac 2 -i \"%1\" -i \"%2\" -map 0:a -map 1:v -c:a "
                                        "libmp3lame -q:a 2 -c:v copy -disposition:1 attached_pic")
                                 .arg(t2.cutPath(), t2.picturePath()) +
@@ -194,28 +199,28 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
     // Empty options: the default encoder and its options, into .m4a.
     TrackTempFiles t3;
     const ToolCommand m4a = command(QString(), cdImages().wav, t3);
-    EXPECT_TRUE(m4a.text.contains(QStringLiteral(" -map 0:a -map 1:v -c:a aac -q:a 1 -c:v copy")));
+    EXPECT_TRUE(m4a.text.contains(" -map 0:a -map 1:v -c:a aac -q:a 1 -c:v copy"));
     EXPECT_TRUE(m4a.text.endsWith(QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.m4a"))));
     EXPECT_FALSE(m4a.text.contains(u"id3v2_version"));
 
     // Matroska attaches the picture with its own type; WebM gets it from the tag writer later.
     TrackTempFiles t4;
-    const ToolCommand mka = command(QStringLiteral("libopus -b:a 192k"), cdImages().wav, t4);
+    const ToolCommand mka = command("libopus -b:a 192k", cdImages().wav, t4);
     EXPECT_EQ(mka.text, QStringLiteral("ffmpeg -i \"%1\" -c:a libopus -b:a 192k -attach \"%2\" -metadata:s:t "
                                        "mimetype=image/png")
                                 .arg(t4.cutPath(), t4.picturePath()) +
                             tagsText + QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.mka")));
-    settings.FFmpeg_Containers = QStringLiteral("opus.webm");
+    settings.FFmpeg_Containers = "opus.webm";
     TrackTempFiles t5;
-    const ToolCommand webm = command(QStringLiteral("libopus"), cdImages().wav, t5);
+    const ToolCommand webm = command("libopus", cdImages().wav, t5);
     EXPECT_TRUE(t5.picture);
     EXPECT_EQ(webm.text, QStringLiteral("ffmpeg -i \"%1\" -c:a libopus").arg(t5.cutPath()) + tagsText +
                              QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.webm")));
 
     // An extension in FFmpeg_Omit_Pict gets no picture, and no picture file is written.
-    settings.FFmpeg_Containers = QStringLiteral("vorbis.ogg");
+    settings.FFmpeg_Containers = "vorbis.ogg";
     TrackTempFiles t6;
-    const ToolCommand ogg = command(QStringLiteral("libvorbis"), cdImages().wav, t6);
+    const ToolCommand ogg = command("libvorbis", cdImages().wav, t6);
     EXPECT_FALSE(t6.picture);
     EXPECT_EQ(ogg.text, QStringLiteral("ffmpeg -i \"%1\" -c:a libvorbis").arg(t6.cutPath()) + tagsText +
                             QStringLiteral(" -hide_banner -y \"%1\"").arg(path("out/x.ogg")));
@@ -223,33 +228,36 @@ TEST_F(CliCommand, FfmpegOptionsChooseTheContainerAndItsPictureAndTagOptions)
 
 TEST_F(CliCommand, OmitPictureMatchesPrefixesAndTheLastItemWhole)
 {
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".ogg")));
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".OGG")));
-    EXPECT_FALSE(omitPicture(settings, QStringLiteral(".ogg2")));
-    EXPECT_FALSE(omitPicture(settings, QStringLiteral(".mka")));
-    settings.FFmpeg_Omit_Pict = QStringLiteral(".og  .wv");
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".ogg"))); // begins with the first item
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".Oga")));
-    EXPECT_TRUE(omitPicture(settings, QStringLiteral(".WV")));
-    EXPECT_FALSE(omitPicture(settings, QStringLiteral(".wvx"))); // the last item must match whole
+    EXPECT_TRUE(omitPicture(settings, ".ogg"));
+    EXPECT_TRUE(omitPicture(settings, ".OGG"));
+    EXPECT_FALSE(omitPicture(settings, ".ogg2"));
+    EXPECT_FALSE(omitPicture(settings, ".mka"));
+    settings.FFmpeg_Omit_Pict = ".og  .wv";
+    EXPECT_TRUE(omitPicture(settings, ".ogg")); // begins with the first item
+    EXPECT_TRUE(omitPicture(settings, ".Oga"));
+    EXPECT_TRUE(omitPicture(settings, ".WV"));
+    EXPECT_FALSE(omitPicture(settings, ".wvx")); // the last item must match whole
     settings.FFmpeg_Omit_Pict.clear();
-    EXPECT_FALSE(omitPicture(settings, QStringLiteral(".ogg")));
+    EXPECT_FALSE(omitPicture(settings, ".ogg"));
     EXPECT_FALSE(omitPicture(settings, QString()));
 }
 
-TEST_F(CliCommand, PictureFilesTakeTheirTypeFromTheMimeOrFormat)
+TEST_F(CliCommand, PictureTypesComeFromTheMimeOrFormat)
 {
-    EXPECT_EQ(pictureExtension(QStringLiteral("image/png 1234 bytes")), QStringLiteral("png"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("PNG 1234 bytes")), QStringLiteral("png"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("image/jpeg 10 bytes")), QStringLiteral("jpg"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("JPG 10 bytes")), QStringLiteral("jpg"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("jpeg")), QStringLiteral("jpg"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("image/gif 1 bytes")), QStringLiteral("gif"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("gif")), QStringLiteral("gif"));
-    EXPECT_EQ(pictureExtension(QStringLiteral("image/PNG")), QStringLiteral("jpg")); // containment counts case
-    EXPECT_EQ(pictureExtension(QStringLiteral("image/bmp 1 bytes")), QStringLiteral("jpg"));
-    EXPECT_EQ(pictureExtension(QString()), QStringLiteral("jpg"));
+    EXPECT_EQ(pictureExtension("image/png 1234 bytes"), "png");
+    EXPECT_EQ(pictureExtension("PNG 1234 bytes"), "png");
+    EXPECT_EQ(pictureExtension("image/jpeg 10 bytes"), "jpg");
+    EXPECT_EQ(pictureExtension("JPG 10 bytes"), "jpg");
+    EXPECT_EQ(pictureExtension("jpeg"), "jpg");
+    EXPECT_EQ(pictureExtension("image/gif 1 bytes"), "gif");
+    EXPECT_EQ(pictureExtension("gif"), "gif");
+    EXPECT_EQ(pictureExtension("image/PNG"), "jpg"); // containment counts case
+    EXPECT_EQ(pictureExtension("image/bmp 1 bytes"), "jpg");
+    EXPECT_EQ(pictureExtension(QString()), "jpg");
+}
 
+TEST_F(CliCommand, PictureFilesAreWrittenFromTheTagsOwnPictureWithItsType)
+{
     // From the files' own tags: the ID3v2.3 A file (image/png), an ID3v2.2 file (PNG), an unknown type.
     TrackTempFiles temp;
     ASSERT_EQ(writePictureFile(aFile.record, aFile.header.version, settings.Path_Temp, temp), 1);
@@ -270,7 +278,7 @@ TEST_F(CliCommand, PictureFilesTakeTheirTypeFromTheMimeOrFormat)
 
     test::AFileTags bmp;
     bmp.picture = "BM-not-really-a-bitmap";
-    bmp.pictureMime = QStringLiteral("image/bmp");
+    bmp.pictureMime = "image/bmp";
     ASSERT_TRUE(test::writeAFile(path("bmp.mp3"), bmp));
     FileTags b;
     ASSERT_TRUE(test::readAFile(path("bmp.mp3"), b));
@@ -288,7 +296,7 @@ TEST_F(CliCommand, PictureFilesTakeTheirTypeFromTheMimeOrFormat)
     EXPECT_EQ(writePictureFile(p.record, p.header.version, settings.Path_Temp, none), 0);
     EXPECT_EQ(writePictureFile(aFile.record, aFile.header.version, path("no/such/folder"), none), 0);
     EXPECT_FALSE(none.picture);
-    settings.OpusEnc_Exe = QStringLiteral("opusenc");
+    settings.OpusEnc_Exe = "opusenc";
     int cut = -1;
     const QString out = path("out/x.opus");
     CliTrackJob j = job(cdImages().wav, 1, out);
@@ -306,10 +314,10 @@ TEST_F(CliCommand, PictureFilesTakeTheirTypeFromTheMimeOrFormat)
 TEST_F(CliCommand, ListTagsEscapeQuotesAndAlwaysCarryTheDiscToc)
 {
     ListRow row;
-    row[size_t(3 + RowAlbum)] = QStringLiteral("Sine Album");
-    row[size_t(3 + RowTitle)] = QStringLiteral("A \"B\"");
-    row[size_t(3 + RowTrack)] = QStringLiteral("2");
-    row[size_t(3 + RowEncodedBy)] = QStringLiteral("LPCM"); // not a text the tools take
+    row[size_t(3 + RowAlbum)] = "Sine Album";
+    row[size_t(3 + RowTitle)] = "A \"B\"";
+    row[size_t(3 + RowTrack)] = "2";
+    row[size_t(3 + RowEncodedBy)] = "LPCM"; // not a text the tools take
     CliTrackJob j = job(cdImages().wav, 2, path("out/x"));
     j.bTagsRun = true;
     j.listRow = &row;
@@ -329,16 +337,16 @@ TEST_F(CliCommand, ListTagsEscapeQuotesAndAlwaysCarryTheDiscToc)
                                          "track=\"2\" -metadata CDTOC=\"3+96+12C+19D+259\"")},
     };
     for (const Case& k : cases) {
-        ToolCommand c = toolCommand(QStringLiteral("tool"));
+        ToolCommand c = toolCommand("tool");
         tagArgsFromList(c, k.tool, j.discToc, row);
-        EXPECT_EQ(c.text, QStringLiteral("tool") + k.expected) << cliToolName(k.tool).toStdString();
-        EXPECT_TRUE(c.arguments.contains(QStringLiteral("A \"B\"")) ||
-                    c.arguments.contains(QStringLiteral("TITLE=A \"B\"")) ||
-                    c.arguments.contains(QStringLiteral("title=A \"B\"")));
+        EXPECT_EQ(c.text, "tool" + k.expected) << cliToolName(k.tool).toStdString();
+        EXPECT_TRUE(c.arguments.contains("A \"B\"") ||
+                    c.arguments.contains("TITLE=A \"B\"") ||
+                    c.arguments.contains("title=A \"B\""));
     }
     // A B-tags run adds no picture, whatever A holds.
-    settings.FFmpeg_Exe = QStringLiteral("ffmpeg");
-    settings.FFmpeg_Options = QStringLiteral("flac");
+    settings.FFmpeg_Exe = "ffmpeg";
+    settings.FFmpeg_Options = "flac";
     TrackTempFiles temp;
     int cut = -1;
     const ToolCommand f = buildCliCommand(CliTool::FFmpeg, j, path("out/x.flac"), settings, temp, cut);
@@ -349,31 +357,31 @@ TEST_F(CliCommand, ListTagsEscapeQuotesAndAlwaysCarryTheDiscToc)
 TEST_F(CliCommand, StandInsReceiveEveryTagAsOneArgumentAndTheirOutputsTakeTheName)
 {
     const QString log = path("calls.log");
-    settings.Qaac_Exe = test::writeStandIn(path("tools"), QStringLiteral("qaac"), log);
-    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), QStringLiteral("fdkaac"), log);
+    settings.Qaac_Exe = test::writeStandIn(path("tools"), "qaac", log);
+    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), "fdkaac", log);
     for (const CliTool tool : {CliTool::Qaac, CliTool::Fdkaac}) {
-        for (const QString& image : {cdImages().wav, cdImages().bin}) {
+        for (const QString& image : {cdImages().wav, cdImages().bin}) [&] {
             const QString out = path("out/%1-%2.m4a").arg(cliToolName(tool), QFileInfo(image).suffix());
             EXPECT_EQ(encodeCliTrack(tool, job(image, 2, out), settings, tools, nullptr), CliEncodeDone);
             const QJsonObject got = QJsonDocument::fromJson(test::readFile(out)).object();
             QStringList argv;
-            for (const QJsonValue& v : got.value(QStringLiteral("argv")).toArray())
+            for (const QJsonValue& v : got.value("argv").toArray())
                 argv << v.toString();
-            const qsizetype title = argv.indexOf(QStringLiteral("--title"));
+            const qsizetype title = argv.indexOf("--title");
             ASSERT_GE(title, 0);
-            EXPECT_EQ(argv.value(title + 1), QStringLiteral("Say \"Hi\""));
-            EXPECT_EQ(argv.value(argv.indexOf(QStringLiteral("--long-tag")) + 1),
-                      QStringLiteral("CDTOC:3+96+12C+19D+259"));
+            EXPECT_EQ(argv.value(title + 1), "Say \"Hi\"");
+            EXPECT_EQ(argv.value(argv.indexOf("--long-tag") + 1),
+                      "CDTOC:3+96+12C+19D+259");
             // The picture existed while the tool ran, whole.
-            EXPECT_EQ(got.value(QStringLiteral("artwork_size")).toInt(), tags.picture.size());
+            EXPECT_EQ(got.value("artwork_size").toInt(), tags.picture.size());
             if (tool == CliTool::Fdkaac) {
                 const bool wav = image.endsWith(u".wav");
-                EXPECT_EQ(got.value(QStringLiteral("input_size")).toInt(), (wav ? 44 : 0) + int(TrackFrames[1]) * 4);
+                EXPECT_EQ(got.value("input_size").toInt(), (wav ? 44 : 0) + int(TrackFrames[1]) * 4);
             } else {
-                EXPECT_EQ(argv.value(argv.indexOf(QStringLiteral("--start")) + 1), QStringLiteral("88200s"));
+                EXPECT_EQ(argv.value(argv.indexOf("--start") + 1), "88200s");
             }
             EXPECT_EQ(QFileInfo(out).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
-        }
+        }();
     }
     EXPECT_EQ(test::standInCalls(log).size(), 4);
     EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());
@@ -382,52 +390,62 @@ TEST_F(CliCommand, StandInsReceiveEveryTagAsOneArgumentAndTheirOutputsTakeTheNam
     EXPECT_FALSE(QFile::exists(settings.Batch_Log_EncCmdLn));
 }
 
-TEST_F(CliCommand, FailingHangingAndMissingToolsLeaveNoOutputAndNoTemporaryFile)
-{
-    const QString log = path("calls.log");
-    const QString out = path("out/x.m4a");
+class FailingTool : public CliCommand {
+protected:
+    void TearDown() override
+    {
+        EXPECT_TRUE(test::folderEntries(path("out")).isEmpty() || test::folderEntries(path("out")) == QStringList{"x.m4a"});
+        EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());
+    }
+    const QString log = path("calls.log"), out = path("out/x.m4a");
+};
 
-    // Exit code 3: logged with the command line, its output discarded.
-    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), QStringLiteral("fdkaac"), log, test::StandIn::Fail3);
+TEST_F(FailingTool, AFailingToolIsLoggedWithItsCommandLineAndLeavesNoOutput)
+{
+    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), "fdkaac", log, test::StandIn::Fail3);
     EXPECT_EQ(encodeFdkaacTrack(job(cdImages().bin, 1, out), settings, tools, nullptr), CliEncodeToolFailed);
     const QByteArray entry = test::readFile(settings.Batch_Log_EncCmdLn);
     EXPECT_TRUE(entry.startsWith("Commandline error Exit Code=3\n" + settings.Fdkaac_Exe.toUtf8() + " -m5 -R \""))
         << entry.constData();
     EXPECT_TRUE(entry.contains(" --title \"Say \\\"Hi\\\"\"")) << entry.constData();
     EXPECT_TRUE(entry.endsWith("\"\n"));
+    EXPECT_FALSE(QFile::exists(out));
+}
 
-    // A tool that hangs is stopped by the abort flag.
-    settings.Qaac_Exe = test::writeStandIn(path("tools"), QStringLiteral("qaac"), log, test::StandIn::Hang);
+TEST_F(FailingTool, AHangingToolIsStoppedByTheAbort)
+{
+    settings.Qaac_Exe = test::writeStandIn(path("tools"), "qaac", log, test::StandIn::Hang);
     test::ToolFeedback feedback;
     feedback.abortAfterMarks = 2;
     EXPECT_EQ(encodeQaacTrack(job(cdImages().wav, 1, out), settings, tools, &feedback), CliEncodeAborted);
-    EXPECT_EQ(feedback.statuses.value(0), QStringLiteral("5:  *"));
+    EXPECT_EQ(feedback.statuses.value(0), "  *");
+    EXPECT_FALSE(QFile::exists(out));
+}
 
-    // A tool that is not there.
+TEST_F(FailingTool, AToolThatIsNotThereFails)
+{
     settings.OpusEnc_Exe = path("tools/no-opusenc");
-    EXPECT_EQ(encodeOpusEncTrack(job(cdImages().wav, 1, out.chopped(4) + ".opus"), settings, tools, nullptr),
-              CliEncodeToolFailed);
+    EXPECT_EQ(encodeOpusEncTrack(job(cdImages().wav, 1, path("out/x.opus")), settings, tools, nullptr), CliEncodeToolFailed);
     settings.FFmpeg_Exe.clear();
     EXPECT_EQ(encodeFfmpegTrack(job(cdImages().wav, 1, out), settings, tools, nullptr), CliEncodeToolFailed);
+}
 
-    // A range past the image: nothing is run on a short track.
-    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), QStringLiteral("fdkaac-ok"), log);
+TEST_F(FailingTool, ARangePastTheImageRunsNothing)
+{
+    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), "fdkaac", log);
     CliTrackJob past = job(cdImages().bin, 3, out);
     past.last += 1;
-    const qsizetype callsBefore = test::standInCalls(log).size();
     EXPECT_EQ(encodeFdkaacTrack(past, settings, tools, nullptr), CliEncodeCutFailed);
-    EXPECT_EQ(test::standInCalls(log).size(), callsBefore);
+    EXPECT_TRUE(test::standInCalls(log).isEmpty());
+}
 
-    EXPECT_TRUE(test::folderEntries(path("out")).isEmpty());
-    EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());
-
-    // A file already under the output name is the user's: left as it is, no tool run.
+TEST_F(FailingTool, AFileAlreadyUnderTheOutputNameIsTheUsersAndNoToolRuns)
+{
+    settings.Fdkaac_Exe = test::writeStandIn(path("tools"), "fdkaac", log);
     ASSERT_TRUE(test::writeFile(out, "mine"));
     EXPECT_EQ(encodeFdkaacTrack(job(cdImages().bin, 1, out), settings, tools, nullptr), CliEncodeOutputTaken);
     EXPECT_EQ(test::readFile(out), QByteArray("mine"));
-    EXPECT_EQ(test::standInCalls(log).size(), callsBefore);
-    EXPECT_EQ(test::folderEntries(path("out")), QStringList(QStringLiteral("x.m4a")));
-    EXPECT_TRUE(test::folderEntries(settings.Path_Temp).isEmpty());
+    EXPECT_TRUE(test::standInCalls(log).isEmpty());
 }
 
 } // namespace

@@ -45,11 +45,8 @@ QString pyString(const QString& text)
 
 QByteArray ffmpegPcm(const QString& source, uint32_t frames)
 {
-    const ProcessResult r =
-        runProcess(QStringLiteral("ffmpeg"),
-                   {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                    QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source, QStringLiteral("-ac"),
-                    QStringLiteral("2"), QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    const ProcessResult r = runProcess("ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i", source,
+                                                  "-ac", "2", "-f", "s16le", "-"});
     return r.exitCode == 0 ? r.out.left(qsizetype(frames) * 4) : QByteArray();
 }
 
@@ -116,27 +113,9 @@ const CdImages& cdImages()
         return images;
     const QString wav = dir.filePath(QStringLiteral("image.wav"));
     // Bit-exact: a canonical 44-byte header without an INFO list.
-    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"), {QStringLiteral("-hide_banner"),
-                                                                  QStringLiteral("-loglevel"),
-                                                                  QStringLiteral("error"),
-                                                                  QStringLiteral("-f"),
-                                                                  QStringLiteral("s16le"),
-                                                                  QStringLiteral("-ar"),
-                                                                  QStringLiteral("44100"),
-                                                                  QStringLiteral("-ac"),
-                                                                  QStringLiteral("2"),
-                                                                  QStringLiteral("-i"),
-                                                                  raw,
-                                                                  QStringLiteral("-c:a"),
-                                                                  QStringLiteral("pcm_s16le"),
-                                                                  QStringLiteral("-fflags"),
-                                                                  QStringLiteral("+bitexact"),
-                                                                  QStringLiteral("-flags:a"),
-                                                                  QStringLiteral("+bitexact"),
-                                                                  QStringLiteral("-map_metadata"),
-                                                                  QStringLiteral("-1"),
-                                                                  QStringLiteral("-y"),
-                                                                  wav});
+    const ProcessResult r = runProcess("ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "s16le", "-ar", "44100",
+                                                  "-ac", "2", "-i", raw, "-c:a", "pcm_s16le", "-fflags", "+bitexact",
+                                                  "-flags:a", "+bitexact", "-map_metadata", "-1", "-y", wav});
     if (r.exitCode != 0 || QFileInfo(wav).size() != pcm.size() + 44)
         return images;
     for (const QString& image : {QStringLiteral("image.wav"), QStringLiteral("image.bin")}) {
@@ -164,34 +143,22 @@ QByteArray testPicture(const char* format)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture.") + QLatin1String(format));
-    const ProcessResult r = runProcess(QStringLiteral("ffmpeg"),
-                                       {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
-                                        QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                                        QStringLiteral("-i"), QStringLiteral("testsrc=s=32x32"),
-                                        QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), path});
+    const ProcessResult r = runProcess("ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i",
+                                                  "testsrc=s=32x32", "-frames:v", "1", "-y", path});
     return r.exitCode == 0 ? readFile(path) : QByteArray();
 }
 
 bool writeAFile(const QString& path, const AFileTags& tags)
 {
     // A few frames of real MPEG audio under the tag, so the file is an MP3 to every reader.
-    const ProcessResult audio = runProcess(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-         QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=0.2"), QStringLiteral("-c:a"),
-         QStringLiteral("libmp3lame"), QStringLiteral("-write_xing"), QStringLiteral("0"),
-         QStringLiteral("-id3v2_version"), QStringLiteral("0"), QStringLiteral("-f"), QStringLiteral("mp3"), path});
+    const ProcessResult audio = runProcess("ffmpeg", {"-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i",
+                                                      "sine=d=0.2", "-c:a", "libmp3lame", "-write_xing", "0",
+                                                      "-id3v2_version", "0", "-f", "mp3", path});
     if (audio.exitCode != 0)
         return false;
-    QJsonObject o;
-    o[QStringLiteral("TALB")] = tags.album;
-    o[QStringLiteral("TPE1")] = tags.artist;
-    o[QStringLiteral("TPE2")] = tags.albumArtist;
-    o[QStringLiteral("TIT2")] = tags.title;
-    o[QStringLiteral("TRCK")] = tags.track;
-    o[QStringLiteral("TYER")] = tags.year;
-    o[QStringLiteral("TCON")] = tags.genre;
-    o[QStringLiteral("TCOM")] = tags.composer;
+    const QJsonObject o{{"TALB", tags.album}, {"TPE1", tags.artist},  {"TPE2", tags.albumArtist},
+                        {"TIT2", tags.title}, {"TRCK", tags.track},   {"TYER", tags.year},
+                        {"TCON", tags.genre}, {"TCOM", tags.composer}};
     const QString script = QStringLiteral(R"PY(
 import json, sys
 from mutagen.id3 import ID3, APIC, COMM, Frames
@@ -217,11 +184,6 @@ t.save(path, v2_version=3)
 bool readAFile(const QString& path, FileTags& file)
 {
     return readId3TagOnly(path, file);
-}
-
-QStringList folderEntries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace vn::test

@@ -6,8 +6,8 @@
 #include "config/settings.h"
 #include "media/cue_sheet.h"
 #include "media/id3v2_reader.h"
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
-#include "util/feedback.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -20,42 +20,27 @@
 
 namespace vn::test {
 
-struct ToolFeedback : Feedback {
+// Counts the runner's marks (status part 5) and can ask for an abort after some of them.
+struct ToolFeedback : RecordingFeedback {
     void setStatus(int part, const QString& text) override
     {
-        statuses << QStringLiteral("%1:%2").arg(part).arg(text);
+        RecordingFeedback::setStatus(part, text);
         if (part == 5)
             ++marks;
     }
     void pumpMessages() override
     {
-        ++pumps;
         marksAtPump << marks;
-        if (onPump)
-            onPump();
+        RecordingFeedback::pumpMessages();
     }
     bool abortRequested() const override
     {
-        return (abortAfterMarks >= 0 && marks >= abortAfterMarks) || (abortWhen && abortWhen());
-    }
-    int message(const QString& text, const QString& title, MessageButtons, MessageIcon) override
-    {
-        messages << title + QLatin1Char('|') + text;
-        return AnswerOk;
-    }
-    int inputBox(const QString&, const QString&, QString&, int, const QString&, const QString&) override
-    {
-        return AnswerCancel;
+        return (abortAfterMarks >= 0 && marks >= abortAfterMarks) || RecordingFeedback::abortRequested();
     }
 
-    QStringList statuses;
-    QStringList messages;
     int marks = 0;
-    int pumps = 0;
     QList<int> marksAtPump;
     int abortAfterMarks = -1; // abortRequested once this many marks were shown
-    std::function<bool()> abortWhen;
-    std::function<void()> onPump;
 };
 
 // How a stand-in behaves when asked to encode.
@@ -106,8 +91,5 @@ struct AFileTags {
 bool writeAFile(const QString& path, const AFileTags& tags);
 // Reads an A file's tag as the comparison does.
 bool readAFile(const QString& path, FileTags& file);
-
-// The names in a folder, hidden ones included.
-QStringList folderEntries(const QString& folder);
 
 } // namespace vn::test

@@ -1,32 +1,27 @@
 #pragma once
-// Shared by the Replace Tags and Move Files tests: MP3 files assembled byte by byte, folders A, B,
-// temp and backup with settings pointing at them, and a feedback that records its messages.
+// Shared by the Replace Tags and Move Files tests: MP3 files assembled byte by byte, and folders A, B,
+// temp and backup with settings pointing at them.
 
 #include "config/settings.h"
 #include "session/compare.h"
 #include "support/mp3_fixtures.h"
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
-#include "util/feedback.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
 
 namespace vn::test {
 
-struct RecordingFeedback : SilentFeedback {
-    int message(const QString& text, const QString& title, MessageButtons buttons, MessageIcon icon) override
-    {
-        messages << title + QLatin1Char('|') + text;
-        return SilentFeedback::message(text, title, buttons, icon);
-    }
-    QStringList messages;
-};
-
 // A row's frame for the version: text rows a Latin-1 text, COMM with its language, APIC/PIC a PNG
 // marker and the text, MCDI the text's bytes.
 inline QByteArray rowFrame(uint8_t version, int row, const QByteArray& text)
 {
-    const auto& field = TagFieldTable[size_t(row)];
+    // The frames of the tag rows in row order, as ID3v2.3/2.4 and ID3v2.2 name them.
+    static const char* const ids[][2] = {{"TALB", "TAL"}, {"TPE1", "TP1"}, {"TPE2", "TP2"}, {"TIT2", "TT2"},
+                                         {"TRCK", "TRK"}, {"TPOS", "TPA"}, {"TYER", "TYE"}, {"TCON", "TCO"},
+                                         {"COMM", "COM"}, {"TCOM", "TCM"}, {"TENC", "TEN"}, {"TSSE", "TSS"},
+                                         {"TLEN", "TLE"}, {"APIC", "PIC"}, {"MCDI", "MCI"}};
     QByteArray data = QByteArray(1, '\0') + text;
     if (row == RowComment)
         data = QByteArray("\0eng\0", 5) + text;
@@ -35,7 +30,7 @@ inline QByteArray rowFrame(uint8_t version, int row, const QByteArray& text)
                QByteArray("\x03\0\x89PNG", 6) + text;
     else if (row == RowCdIdentifier)
         data = text;
-    return id3Frame(version, version == 2 ? field.id3v22Id : field.id3v2Id, data);
+    return id3Frame(version, ids[row][version == 2 ? 1 : 0], data);
 }
 
 inline void writeMp3(const QString& folder, const QString& name, uint8_t version, const QByteArray& frames,

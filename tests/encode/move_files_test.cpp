@@ -6,36 +6,52 @@
 namespace vn::test {
 namespace {
 
-TEST_F(EncodeFolders, LevelFoldersRepeatTheLastLevelsOfFolderA)
+class LevelFolders : public EncodeFolders {
+protected:
+    int make(int levels, bool reuse, const LevelFolderNames* names = nullptr)
+    {
+        base = settings.Path_Bkup;
+        return makeLevelFolder(path, base, "/Music/Artist/Album", levels, reuse, feedback, names);
+    }
+    QString path, base;
+};
+
+TEST_F(LevelFolders, RepeatTheLastLevelsOfFolderAAndAreReused)
 {
-    QString path;
-    const QString base = settings.Path_Bkup;
-    auto make = [&](int levels, bool reuse, const LevelFolderNames* names = nullptr) {
-        return makeLevelFolder(path, base, QStringLiteral("/Music/Artist/Album"), levels, reuse, feedback, names);
-    };
     EXPECT_EQ(make(1, true), 0);
     EXPECT_EQ(path, base + "/Artist/Album");
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_EQ(make(1, true), 0); // reused
+    EXPECT_EQ(make(2, true), 0);
+    EXPECT_EQ(path, base + "/Music/Artist/Album");
+    EXPECT_EQ(make(3, true), LevelTooFewLevels);
+    EXPECT_TRUE(path.isEmpty());
+    EXPECT_TRUE(feedback.messages.isEmpty());
+}
+
+TEST_F(LevelFolders, NotReusedTheyAreNumbered)
+{
     EXPECT_EQ(make(0, false), 0);
     EXPECT_EQ(path, base + "/Album");
     EXPECT_EQ(make(0, false), 1);
     EXPECT_EQ(path, base + "/Album_1");
     EXPECT_EQ(make(0, false), 2);
     EXPECT_EQ(path, base + "/Album_2");
-    EXPECT_EQ(make(2, true), 0);
-    EXPECT_EQ(path, base + "/Music/Artist/Album");
-    EXPECT_EQ(make(3, true), LevelTooFewLevels);
-    EXPECT_TRUE(path.isEmpty());
-    const LevelFolderNames disc{QStringLiteral("Jazz"), QString(), QStringLiteral("Blue/Train")};
+}
+
+TEST_F(LevelFolders, NamesFromTheDiscFillTheMissingAndReplaceSlashes)
+{
+    const LevelFolderNames disc{"Jazz", QString(), "Blue/Train"};
     EXPECT_EQ(make(3, true, &disc), 0);
     EXPECT_EQ(path, base + "/Jazz/Jazz/unknown artist/Blue_Train");
-    EXPECT_TRUE(feedback.messages.isEmpty());
-    // A file where a folder should be: the error box and no usable path.
-    writeFile(dir.filePath(QStringLiteral("plain")), "x");
-    EXPECT_EQ(makeLevelFolder(path, dir.filePath(QStringLiteral("plain")), a, 0, true, feedback), LevelCannotCreate);
+}
+
+TEST_F(LevelFolders, AFileWhereAFolderShouldBeShowsTheErrorBox)
+{
+    writeFile(dir.filePath("plain"), "x");
+    EXPECT_EQ(makeLevelFolder(path, dir.filePath("plain"), a, 0, true, feedback), LevelCannotCreate);
     ASSERT_EQ(feedback.messages.size(), 1);
-    EXPECT_TRUE(feedback.messages[0].startsWith(QStringLiteral("Error : SHCreateDirectoryEx|Error (SHCreateDirectoryEx)\n System Error Code=")));
+    EXPECT_TRUE(feedback.messages[0].startsWith("Error : SHCreateDirectoryEx|Error (SHCreateDirectoryEx)\n System Error Code="));
 }
 
 class MoveTest : public EncodeFolders {

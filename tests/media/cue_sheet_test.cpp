@@ -16,7 +16,7 @@ struct CueFixture : ::testing::Test {
     QTemporaryDir dir;
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    QString cue(const QByteArray& text, const QString& name = QStringLiteral("disc.cue"))
+    QString cue(const QByteArray& text, const QString& name = "disc.cue")
     {
         writeFile(path(name), text);
         return path(name);
@@ -31,17 +31,17 @@ struct CueFixture : ::testing::Test {
 
 TEST_F(CueFixture, OneTrackWavImage)
 {
-    image(QStringLiteral("disc.wav"), 44 + 1764000);
+    image("disc.wav", 44 + 1764000);
     CueSheet sheet;
     ASSERT_EQ(parseCueSheet(cue("FILE disc.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet), 1);
     EXPECT_EQ(sheet.trackStarts[0], 0u);
     EXPECT_EQ(sheet.trackStarts[1], 441000u);
     EXPECT_EQ(sheet.dataOffset, 44);
     EXPECT_EQ(sheet.discToc, QByteArray("1+96+384"));
-    EXPECT_EQ(sheet.imagePath, path(QStringLiteral("disc.wav")));
+    EXPECT_EQ(sheet.imagePath, path("disc.wav"));
 
     CueImageEntry entry;
-    entry.cuePath = path(QStringLiteral("disc.cue"));
+    entry.cuePath = path("disc.cue");
     std::vector<uint32_t> sectors{7};
     ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(entry.trackCount, 1u);
@@ -53,7 +53,7 @@ TEST_F(CueFixture, OneTrackWavImage)
 
 TEST_F(CueFixture, TimesTitlesAndTheLineGrammar)
 {
-    image(QStringLiteral("my disc.bin"), 2352 * 100000);
+    image("my disc.bin", 2352 * 100000);
     const QByteArray text = "REM GENRE Pop\n"
                             "PERFORMER \"The Band\"\n"
                             "TITLE \"Album One\"\n"
@@ -75,22 +75,25 @@ TEST_F(CueFixture, TimesTitlesAndTheLineGrammar)
     EXPECT_EQ(sheet.dataOffset, 0);
     EXPECT_EQ(sheet.sampleRate(), 44100u);
     EXPECT_EQ(sheet.byteRate(), 176400u);
-    EXPECT_EQ(sheet.titles[0], QStringLiteral("Album One"));
-    EXPECT_EQ(sheet.performers[0], QStringLiteral("The Band"));
-    EXPECT_EQ(sheet.titles[1], QStringLiteral("First"));
-    EXPECT_EQ(sheet.titles[2], QStringLiteral("Unclosed title"));
+    EXPECT_EQ(sheet.titles[0], "Album One");
+    EXPECT_EQ(sheet.performers[0], "The Band");
+    EXPECT_EQ(sheet.titles[1], "First");
+    EXPECT_EQ(sheet.titles[2], "Unclosed title");
     EXPECT_TRUE(sheet.performers[2].isEmpty());
     EXPECT_TRUE(sheet.titles[3].isNull());
+}
 
+TEST_F(CueFixture, IndexTimesAreMinutesSecondsAndSectors)
+{
     CueSheet one;
-    image(QStringLiteral("c.bin"), 2352 * 10000);
+    image("c.bin", 2352 * 10000);
     ASSERT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
                                 "INDEX 01 01:02:03\n"),
                             100, 0, one),
               2);
     EXPECT_EQ(one.trackStarts[1], 2735964u);
     CueImageEntry entry;
-    entry.cuePath = path(QStringLiteral("disc.cue"));
+    entry.cuePath = path("disc.cue");
     std::vector<uint32_t> sectors;
     ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(sectors[1], 4653u);
@@ -98,9 +101,9 @@ TEST_F(CueFixture, TimesTitlesAndTheLineGrammar)
 
 TEST_F(CueFixture, ErrorCodes)
 {
-    image(QStringLiteral("c.bin"), 2352 * 1000);
+    image("c.bin", 2352 * 1000);
     CueSheet sheet;
-    EXPECT_EQ(parseCueSheet(path(QStringLiteral("none.cue")), 100, 0, sheet), CueCannotOpen);
+    EXPECT_EQ(parseCueSheet(path("none.cue"), 100, 0, sheet), CueCannotOpen);
     EXPECT_EQ(parseCueSheet(cue("FILE a.mp3 MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet), CueNoImageFile);
     EXPECT_EQ(parseCueSheet(cue("FILE gone.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), 100, 0, sheet),
               CueImageMissing);
@@ -114,7 +117,7 @@ TEST_F(CueFixture, ErrorCodes)
     // Without any INDEX 01: nothing for the main window, an empty entry for the matcher.
     EXPECT_EQ(parseCueSheet(cue("FILE c.bin BINARY\nTRACK 01 AUDIO\n"), 100, 0, sheet), 0);
     CueImageEntry entry;
-    entry.cuePath = path(QStringLiteral("disc.cue"));
+    entry.cuePath = path("disc.cue");
     std::vector<uint32_t> sectors;
     EXPECT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(entry.trackCount, 0u);
@@ -124,17 +127,17 @@ TEST_F(CueFixture, ErrorCodes)
 
 TEST_F(CueFixture, DataTrackEndsTheAudio)
 {
-    image(QStringLiteral("mixed.bin"), 2352 * 60000);
+    image("mixed.bin", 2352 * 60000);
     const QByteArray text = "FILE mixed.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
                             "INDEX 01 04:00:00\nTRACK 03 MODE1/2352\nTITLE \"Data\"\nINDEX 00 10:00:00\n"
                             "INDEX 01 10:02:00\n";
     CueSheet sheet;
     ASSERT_EQ(parseCueSheet(cue(text), 100, 0, sheet), 2);
     EXPECT_EQ(sheet.trackStarts[2], 45000u * 588);
-    EXPECT_EQ(sheet.titles[2], QStringLiteral("Data")); // lands on the last audio track
+    EXPECT_EQ(sheet.titles[2], "Data"); // lands on the last audio track
     EXPECT_EQ(sheet.discToc, QByteArray("2+96+46E6+B05E"));
     CueImageEntry entry;
-    entry.cuePath = path(QStringLiteral("disc.cue"));
+    entry.cuePath = path("disc.cue");
     std::vector<uint32_t> sectors;
     ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(entry.endSector, 45000u);
@@ -143,16 +146,16 @@ TEST_F(CueFixture, DataTrackEndsTheAudio)
 
 TEST_F(CueFixture, SheetsWrittenOnWindows)
 {
-    QDir(dir.path()).mkpath(QStringLiteral("sub"));
-    image(QStringLiteral("sub/Disc Image.WAV"), 44 + 2352 * 100);
-    const QString title = QStringLiteral("日本語のアルバム");
+    QDir(dir.path()).mkpath("sub");
+    image("sub/Disc Image.WAV", 44 + 2352 * 100);
+    const QString title = "日本語のアルバム";
     // CP932 text, a backslash folder, CRLF line ends, a name differing in case from the file.
     const QByteArray sjis = "TITLE \"" + encodeText(title, CpShiftJis) + "\"\r\nFILE \"sub\\disc image.wav\" WAVE\r\n"
                             "TRACK 01 AUDIO\r\nINDEX 01 00:00:00\r\n";
     CueSheet sheet;
     ASSERT_EQ(parseCueSheet(cue(sjis), 100, CpShiftJis, sheet), 1);
     EXPECT_EQ(sheet.titles[0], title);
-    EXPECT_EQ(sheet.imagePath, path(QStringLiteral("sub/Disc Image.WAV")));
+    EXPECT_EQ(sheet.imagePath, path("sub/Disc Image.WAV"));
     EXPECT_EQ(sheet.dataOffset, 44);
     // UTF-8 with a byte-order mark is UTF-8 whatever the setting says.
     const QByteArray utf8 = "\xEF\xBB\xBFTITLE \"" + title.toUtf8() + "\"\nFILE \"sub/Disc Image.WAV\" WAVE\n"
@@ -163,25 +166,25 @@ TEST_F(CueFixture, SheetsWrittenOnWindows)
 
 TEST_F(CueFixture, FindCueSheetsKeepsOnlyGoodSheets)
 {
-    image(QStringLiteral("a.bin"), 2352 * 1000);
+    image("a.bin", 2352 * 1000);
     cue("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n",
-        QStringLiteral("B.CUE"));
-    cue("FILE missing.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", QStringLiteral("a.cue"));
-    cue("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", QStringLiteral("c.cue"));
-    QDir(dir.path()).mkpath(QStringLiteral("deeper.cue"));
+        "B.CUE");
+    cue("FILE missing.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "a.cue");
+    cue("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", "c.cue");
+    QDir(dir.path()).mkpath("deeper.cue");
     std::vector<CueImageEntry> entries;
     std::vector<uint32_t> sectors;
     EXPECT_EQ(findCueSheets(dir.path(), entries, sectors), 2);
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_TRUE(entries[0].cuePath.endsWith(QStringLiteral("B.CUE")));
+    EXPECT_TRUE(entries[0].cuePath.endsWith("B.CUE"));
     EXPECT_EQ(entries[1].firstIndex, 3u);
     EXPECT_EQ(sectors, (std::vector<uint32_t>{0, 375, 1000, 0, 1000}));
-    EXPECT_EQ(findCueSheets(path(QStringLiteral("nope")), entries, sectors), 2);
+    EXPECT_EQ(findCueSheets(path("nope"), entries, sectors), 2);
 }
 
 TEST_F(CueFixture, GarbageNeverCrashes)
 {
-    image(QStringLiteral("c.bin"), 2352 * 100);
+    image("c.bin", 2352 * 100);
     SplitMix rng{11};
     const QByteArray good = "FILE \"c.bin\" BINARY\nTRACK 01 AUDIO\nTITLE \"x\"\nINDEX 01 00:00:00\n"
                             "TRACK 02 AUDIO\nINDEX 01 00:00:40\n";
@@ -203,15 +206,15 @@ TEST_F(CueFixture, GarbageNeverCrashes)
 // Each frame of a made-up image holds its own number, so any piece read shows where it came from.
 TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
 {
-    const uint32_t frames = 3 * FramesPerSector + 10; // the last sector is short
+    const uint32_t frames = 3 * 588 + 10; // the last sector is short
     QByteArray bin(qsizetype(frames) * 4, Qt::Uninitialized);
     for (uint32_t f = 0; f < frames; ++f)
         qToLittleEndian<uint32_t>(f, bin.data() + f * 4);
-    writeFile(path(QStringLiteral("d.bin")), bin);
+    writeFile(path("d.bin"), bin);
     QByteArray wav = canonicalWavHeader(2, 44100, 16);
-    writeFile(path(QStringLiteral("d.wav")), wav + bin);
+    writeFile(path("d.wav"), wav + bin);
 
-    for (const char* name : {"d.bin", "d.wav"}) {
+    for (const char* name : {"d.bin", "d.wav"}) [&] {
         CueSheet sheet;
         ASSERT_EQ(parseCueSheet(cue(QByteArray("FILE ") + name + " BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
                                     "TRACK 02 AUDIO\nINDEX 01 00:00:02\n"),
@@ -219,7 +222,7 @@ TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
                   2)
             << name;
         const FrameRange two = trackFrames(sheet, 2);
-        EXPECT_EQ(two.first, 2 * FramesPerSector);
+        EXPECT_EQ(two.first, 1176u);
         EXPECT_EQ(two.end, frames); // the image's own end
         EXPECT_EQ(trackFrames(sheet, 3).count(), 0u);
 
@@ -237,5 +240,5 @@ TEST_F(CueFixture, ImagePcmReadsATrackInPiecesFromItsOwnBytes)
         EXPECT_EQ(next, frames);
         EXPECT_EQ(pcm.read(frames, 500, piece), 0u);
         EXPECT_TRUE(piece.isEmpty());
-    }
+    }();
 }

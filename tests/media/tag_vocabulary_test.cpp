@@ -8,14 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace vn;
+using vn::test::be32;
 
 namespace {
-
-QByteArray be32(uint32_t v)
-{
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    return QByteArray(b, 4);
-}
 
 QString text(const QByteArray& value, int row, uint8_t kind, int capacity = 256)
 {
@@ -27,7 +22,7 @@ QString text(const QByteArray& value, int row, uint8_t kind, int capacity = 256)
     return out;
 }
 
-TEST(FieldToText, Mp4NumbersAndPicturesFlacPictureBoundsAndOtherKinds)
+TEST(FieldToText, Mp4NumbersPicturesAndOtherKinds)
 {
     // An MP4 data-atom payload as the record holds it: type indicator, locale, payload.
     const auto hex = [](const char* digits) { return QByteArray::fromHex(digits); };
@@ -46,15 +41,18 @@ TEST(FieldToText, Mp4NumbersAndPicturesFlacPictureBoundsAndOtherKinds)
     for (const auto& [row, type, payload, shown, capacity] : cases)
         EXPECT_EQ(text(be32(type) + be32(0) + payload, row, KindMp4, capacity), shown) << payload.toHex().constData();
     EXPECT_EQ(text(be32(1), RowTitle, KindMp4), QString()); // no locale bytes
+    EXPECT_EQ(text("anything", RowTitle, KindWave), QString());
+    EXPECT_EQ(text("anything", RowTitle, 99), QString());
+}
 
+TEST(FieldToText, FlacPictureBounds)
+{
     // A FLAC picture whose data length runs past the block, or a block cut short, shows nothing
     // rather than reading on.
     const QByteArray block = be32(3) + be32(9) + "image/png" + be32(0) + QByteArray(16, '\0') + be32(10);
     EXPECT_EQ(text(block + QByteArray(10, 'x'), RowPicture, KindFlac), "image/png 10 bytes");
     EXPECT_EQ(text(block + QByteArray(9, 'x'), RowPicture, KindFlac), QString());
     EXPECT_EQ(text(block.left(20), RowPicture, KindFlac), QString());
-    EXPECT_EQ(text("anything", RowTitle, KindWave), QString());
-    EXPECT_EQ(text("anything", RowTitle, 99), QString());
 }
 
 // The round trip of texts and cover is the Matroska reader's; here the edges of the packed form.
@@ -83,14 +81,13 @@ TEST(PackedTags, TextsStopAtANulAndCutBlocksAreRefused)
 TEST(Genres, MatchTheListIndependentReadersUse)
 {
     const auto listed = vn::test::runPython("from mutagen._constants import GENRES\nprint('\\n'.join(GENRES))");
-    if (listed.exitCode != 0)
-        GTEST_SKIP() << "mutagen not available";
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.constData(); // mutagen is installed by scripts/install-deps
     const QList<QByteArray> names = listed.out.trimmed().split('\n');
-    ASSERT_EQ(names.size(), GenreCount);
-    for (int i = 0; i < GenreCount; ++i)
+    ASSERT_GT(names.size(), 190);
+    for (int i = 0; i < names.size(); ++i)
         EXPECT_EQ(QByteArray(genreName(i)), names[i]) << i;
     EXPECT_EQ(genreName(-1), nullptr);
-    EXPECT_EQ(genreName(GenreCount), nullptr);
+    EXPECT_EQ(genreName(int(names.size())), nullptr); // no more names than mutagen knows
 }
 
 } // namespace

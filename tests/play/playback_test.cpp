@@ -2,6 +2,7 @@
 // the test tells them to: row rules, repeat, pause, stop, the play time and failures. The real
 // players are exercised on a real sound server in play_audio_test.cpp.
 #include "play/playback.h"
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -83,28 +84,6 @@ private:
     }
     std::shared_ptr<FakeRecord> r_;
     int openResult_;
-};
-
-class RecordingFeedback : public SilentFeedback {
-public:
-    std::array<QString, StatusPartCount> parts;
-    struct Message {
-        QString text, title;
-        MessageIcon icon;
-    };
-    std::vector<Message> messages;
-    int statusWrites = 0;
-    void setStatus(int part, const QString& text) override
-    {
-        ++statusWrites;
-        if (part >= 0 && part < StatusPartCount)
-            parts[size_t(part)] = text;
-    }
-    int message(const QString& text, const QString& title, MessageButtons, MessageIcon icon) override
-    {
-        messages.push_back({text, title, icon});
-        return AnswerOk;
-    }
 };
 
 struct PlaybackFixture : ::testing::Test {
@@ -231,7 +210,7 @@ TEST_F(PlaybackFixture, ImageRowOutsideTheTrackTableDoesNothing)
     playback->play(11); // B item 3 of 0..2
     EXPECT_TRUE(players.empty());
     EXPECT_EQ(playback->playState(), PlayIdle);
-    EXPECT_EQ(feedback.statusWrites, 0);
+    EXPECT_EQ(int(feedback.statuses.size()), 0);
     // With no A file and nothing selected there is nothing to play.
     ComparisonState empty;
     Playback none(empty, feedback, fakes());
@@ -288,7 +267,10 @@ TEST_F(PlaybackFixture, TrackRepeatPlaysTheSameRowAgain)
     ASSERT_EQ(players.size(), 2u);
     EXPECT_EQ(players[1]->path, players[0]->path);
     EXPECT_EQ(playback->currentRow(), 2);
+}
 
+TEST_F(PlaybackFixture, TrackRepeatPlaysTheSameImageTrackAgain)
+{
     image(0, 2, 0);
     playback->albumRepeat = false;
     playback->play(3);
@@ -405,7 +387,7 @@ TEST_F(PlaybackFixture, StatusShowsTheRowsNumberArtistAlbumTrackAndTitle)
         EXPECT_TRUE(feedback.parts[size_t(part)].isEmpty()) << part;
 }
 
-TEST_F(PlaybackFixture, StopDuringOpeningIgnoresALateReady)
+TEST_F(PlaybackFixture, StopDuringAFileOpeningIgnoresALateReady)
 {
     folders(2, 0, 0);
     playback->play(0);
@@ -413,13 +395,13 @@ TEST_F(PlaybackFixture, StopDuringOpeningIgnoresALateReady)
     playback->stop();
     EXPECT_TRUE(file.shutDown);
     EXPECT_TRUE(playback->stopRequested());
-    const int writes = feedback.statusWrites;
+    const int writes = int(feedback.statuses.size());
     started(file); // the open completes after all
     ended(file);
     EXPECT_EQ(playback->playState(), PlayIdle);
     EXPECT_FALSE(playback->timerActive());
     EXPECT_EQ(players.size(), 1u) << "nothing started in its place";
-    EXPECT_EQ(feedback.statusWrites, writes);
+    EXPECT_EQ(int(feedback.statuses.size()), writes);
     // Nor is the next file's player taken for it.
     playback->play(2);
     FakeRecord& next = last();
@@ -428,7 +410,10 @@ TEST_F(PlaybackFixture, StopDuringOpeningIgnoresALateReady)
     EXPECT_EQ(playback->currentRow(), 2);
     EXPECT_EQ(playback->playState(), PlayFile);
     EXPECT_FALSE(next.shutDown);
+}
 
+TEST_F(PlaybackFixture, StopDuringAnImageDeviceOpeningIgnoresALateReady)
+{
     image(0, 2, 0);
     playback->play(1);
     FakeRecord& device = last();
@@ -471,7 +456,7 @@ TEST_F(PlaybackFixture, AFileThatCannotBeOpenedLeavesPlaybackIdle)
     EXPECT_EQ(playback->playState(), PlayIdle);
     EXPECT_FALSE(playback->timerActive());
     EXPECT_EQ(feedback.parts[PlayMessagePart], "Unsupported media format in MF");
-    EXPECT_TRUE(feedback.messages.empty());
+    EXPECT_TRUE(feedback.messages.isEmpty());
 
     nextOpenResult = PlayerNoOutput;
     playback->play(0);
@@ -486,17 +471,16 @@ TEST_F(PlaybackFixture, AnErrorWhilePlayingIsShownThenStops)
     playback->play(0);
     started(last());
     send(last(), PlayerPlayError, PlayerState::Started);
-    ASSERT_EQ(feedback.messages.size(), 1u);
-    EXPECT_EQ(feedback.messages[0].title, "Media Foundation Error");
-    EXPECT_TRUE(feedback.messages[0].text.startsWith("Media Foundation Error. (0x")) << feedback.messages[0].text.toStdString();
-    EXPECT_EQ(feedback.messages[0].icon, MessageIcon::Error);
+    ASSERT_EQ(feedback.messages.size(), 1);
+    EXPECT_TRUE(feedback.messages[0].startsWith("Media Foundation Error|Media Foundation Error. (0x")) << feedback.messages[0].toStdString();
+    EXPECT_EQ(feedback.icons[0], MessageIcon::Error);
     EXPECT_EQ(playback->playState(), PlayIdle);
     EXPECT_TRUE(last().shutDown);
 
     // A state outside the seven is an error too.
     playback->play(0);
     send(last(), PlayerOk, PlayerState(9));
-    EXPECT_EQ(feedback.messages.size(), 2u);
+    EXPECT_EQ(feedback.messages.size(), 2);
     EXPECT_EQ(playback->playState(), PlayIdle);
 }
 

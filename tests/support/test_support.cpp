@@ -1,8 +1,11 @@
 #include "test_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace vn::test {
 
@@ -36,6 +39,51 @@ ProcessResult runPython(const QString& script, const QStringList& args)
 bool haveProgram(const QString& program)
 {
     return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+ProcessResult runCli(const QStringList& args, const CliRun& how)
+{
+    QProcess p;
+    if (!how.home.isEmpty()) {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VORNELIC_HOME"), how.home);
+        p.setProcessEnvironment(env);
+    }
+    if (how.fileSizeLimit >= 0) {
+        p.setChildProcessModifier([limit = rlim_t(how.fileSizeLimit), kill = how.killAtLimit] {
+            const rlimit r{limit, limit};
+            setrlimit(RLIMIT_FSIZE, &r);
+            if (!kill)
+                signal(SIGXFSZ, SIG_IGN);
+        });
+    }
+    p.start(cliPath(), args);
+    ProcessResult result;
+    if (!p.waitForStarted(10000))
+        return result;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        result.exitCode = -2;
+    } else {
+        result.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+    }
+    if (how.crashed)
+        *how.crashed = p.exitStatus() == QProcess::CrashExit;
+    result.out = p.readAllStandardOutput();
+    result.err = p.readAllStandardError();
+    return result;
+}
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray be32(uint32_t v)
+{
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
 }
 
 QByteArray readFile(const QString& path)

@@ -34,7 +34,21 @@ ProcessResult runPython(const QString& script, const QStringList& args = {});
 // True when the program is on PATH.
 bool haveProgram(const QString& program);
 
+// How vornelic-cli runs: its settings folder (VORNELIC_HOME), and a file-size limit past which its
+// writes fail as on a full disk (or, with the signal left on, the program is killed).
+struct CliRun {
+    QString home;
+    qint64 fileSizeLimit = -1;
+    bool killAtLimit = false;
+    bool* crashed = nullptr;
+};
+ProcessResult runCli(const QStringList& args, const CliRun& how = {});
+
 QByteArray readFile(const QString& path);
+// The names in a folder, hidden ones included, sorted.
+QStringList folderEntries(const QString& folder);
+// Big-endian 32-bit bytes.
+QByteArray be32(uint32_t v);
 bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The built programs.

@@ -1,9 +1,9 @@
 #pragma once
-// Folder trees made at test time for the two file utilities, a feedback that records what the user
-// would have been shown, and a way to make a folder read-only even for root.
+// Folder trees made at test time for the two file utilities, and a way to make a folder read-only
+// even for root.
 
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
-#include "util/feedback.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,19 +17,6 @@
 #include <unistd.h>
 
 namespace vn::test {
-
-struct RecordingFeedback : SilentFeedback {
-    int message(const QString& text, const QString& title, MessageButtons buttons, MessageIcon icon) override
-    {
-        messages.append(title + u'|' + text);
-        return SilentFeedback::message(text, title, buttons, icon);
-    }
-    void pumpMessages() override { ++pumps; }
-    bool abortRequested() const override { return abortAfterPumps >= 0 && pumps > abortAfterPumps; }
-    QStringList messages;
-    int pumps = 0;
-    int abortAfterPumps = -1;
-};
 
 struct FileTree : ::testing::Test {
     QTemporaryDir dir;

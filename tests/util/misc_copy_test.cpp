@@ -10,28 +10,33 @@
 namespace vn::test {
 namespace {
 
-using MiscCopy = FileTree;
+struct MiscCopy : FileTree {
+    // Eight files to copy into dst (one of them over an older cover), music files and a folder with
+    // no counterpart in dst to leave out, a pipe, and a link to nothing that fails.
+    void SetUp() override
+    {
+        for (const char* name : {"src/cover.jpg", "src/notes.txt", "src/disc.cue", "src/noext", "src/a.mp3",
+                                 "src/track.FLAC", "src/take.Wav", "src/x.opus", "src/v.webm", "src/m.mka", "src/o.ogg",
+                                 "src/i.m4a", "src/vid.MP4", "src/.hidden", "src/A/booklet.pdf", "src/A/log.log",
+                                 "src/A/01.m4a", "src/A/Sub/deep.txt", "src/B/x.jpg", "src/.dotdir/file.txt"})
+            put(name);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path("src/pipe.txt")).constData(), 0644), 0);
+        link(path("src/gone.jpg"), "src/dangling.jpg");
+        put("dst/cover.jpg", "an older cover");
+        put("dst/keep.txt", "only here");
+        folder("dst/A/Sub");
+        folder("dst/.dotdir");
+    }
+    RecordingFeedback feedback;
+};
 
 TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
 {
-    for (const char* name : {"src/cover.jpg", "src/notes.txt", "src/disc.cue", "src/noext", "src/a.mp3", "src/track.FLAC",
-                             "src/take.Wav", "src/x.opus", "src/v.webm", "src/m.mka", "src/o.ogg", "src/i.m4a", "src/vid.MP4",
-                             "src/.hidden", "src/A/booklet.pdf", "src/A/log.log", "src/A/01.m4a", "src/A/Sub/deep.txt",
-                             "src/B/x.jpg", "src/.dotdir/file.txt"})
-        put(name);
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("src/pipe.txt")).constData(), 0644), 0); // no file to copy, nor to wait on
-    link(path("src/gone.jpg"), "src/dangling.jpg");                                        // a link to nothing fails
-    put("dst/cover.jpg", "an older cover");
-    put("dst/keep.txt", "only here");
-    for (const char* name : {"dst/A/Sub", "dst/.dotdir"})
-        folder(name);
     const QDateTime old = QDateTime::fromSecsSinceEpoch(1'500'000'000);
     {
         QFile cover(path("src/cover.jpg"));
         ASSERT_TRUE(cover.open(QIODevice::ReadWrite) && cover.setFileTime(old, QFileDevice::FileModificationTime));
     }
-
-    RecordingFeedback feedback;
     EXPECT_EQ(runMiscFileCopy({path("src"), path("dst"), false}, feedback), 8u);
     EXPECT_EQ(feedback.messages, QStringList{"Result: Misc File Copy Utility|8 files copied\n1 files could not be copied"});
     EXPECT_EQ(filesUnder("dst"), QStringList({".dotdir/file.txt", "A/Sub/deep.txt", "A/booklet.pdf", "A/log.log",
@@ -41,29 +46,33 @@ TEST_F(MiscCopy, CopiesEveryOtherFileIntoFoldersThatExist)
     EXPECT_EQ(readFile(path("dst/A/Sub/deep.txt")), QByteArray("src/A/Sub/deep.txt"));
     EXPECT_EQ(readFile(path("dst/keep.txt")), QByteArray("only here"));
     EXPECT_EQ(QFileInfo(path("dst/cover.jpg")).lastModified(), old);
+}
 
-    // Told not to replace: files already there stay as they are and are not counted.
-    put("dst/cover.jpg", "an older cover");
-    MiscCopyResult kept = copyMiscFiles(path("src"), path("dst"), true, feedback);
-    EXPECT_EQ(kept.copied, 0u);
+TEST_F(MiscCopy, ToldNotToReplaceLeavesWhatIsThereUncounted)
+{
+    const MiscCopyResult kept = copyMiscFiles(path("src"), path("dst"), true, feedback);
+    EXPECT_EQ(kept.copied, 7u);
     EXPECT_EQ(kept.failed, QStringList{path("src/dangling.jpg")});
     EXPECT_EQ(readFile(path("dst/cover.jpg")), QByteArray("an older cover"));
+}
 
-    // A destination that does not exist takes nothing, and a tree copied onto itself is not touched.
+TEST_F(MiscCopy, NoDestinationOrTheSourceItselfTakesNothing)
+{
     EXPECT_EQ(copyMiscFiles(path("src"), path("nowhere"), false, feedback).copied, 0u);
     const ino_t before = inodeOf(path("src/notes.txt"));
     const MiscCopyResult self = copyMiscFiles(path("src"), path("src"), false, feedback);
     EXPECT_EQ(self.copied, 0u);
     EXPECT_EQ(self.failed, QStringList{path("src/dangling.jpg")});
     EXPECT_EQ(inodeOf(path("src/notes.txt")), before);
-
-    // An abort asked for stops between files.
-    RecordingFeedback aborting;
-    aborting.abortAfterPumps = 1;
-    EXPECT_EQ(copyMiscFiles(path("src"), path("dst"), false, aborting).copied, 1u);
 }
 
-TEST_F(MiscCopy, FollowsLinksToFoldersOnlyInsideTheirTree)
+TEST_F(MiscCopy, AnAbortStopsBetweenFiles)
+{
+    feedback.abortAfterPumps = 1;
+    EXPECT_EQ(copyMiscFiles(path("src"), path("dst"), false, feedback).copied, 1u);
+}
+
+TEST_F(FileTree, MiscCopyFollowsLinksToFoldersOnlyInsideTheirTree)
 {
     put("outside/secret.txt");
     put("src/A/a.txt");
@@ -87,15 +96,25 @@ TEST_F(MiscCopy, FollowsLinksToFoldersOnlyInsideTheirTree)
     EXPECT_EQ(filesUnder("elsewhere"), QStringList{"untouched.txt"});
 }
 
-TEST_F(MiscCopy, FailedCopyLeavesTheOlderFileWhole)
-{
-    const QByteArray picture(4000, 'P');
-    put("src/cover.jpg", picture);
-    put("src/back.jpg", picture);
-    put("dst/cover.jpg", "an older, whole cover");
-    put("dst/back.jpg", "an older, whole back");
+struct MiscCopyFailing : FileTree {
+    void SetUp() override
+    {
+        put("src/cover.jpg", QByteArray(4000, 'P'));
+        put("src/back.jpg", QByteArray(4000, 'P'));
+        put("dst/cover.jpg", "an older, whole cover");
+        put("dst/back.jpg", "an older, whole back");
+    }
+    void expectDestinationWhole()
+    {
+        EXPECT_EQ(readFile(path("dst/cover.jpg")), QByteArray("an older, whole cover"));
+        EXPECT_EQ(readFile(path("dst/back.jpg")), QByteArray("an older, whole back"));
+        EXPECT_EQ(filesUnder("dst"), QStringList({"back.jpg", "cover.jpg"})); // no temporary file left
+    }
+};
 
-    // A full disk: the file-size limit stops every write past 1,000 bytes.
+TEST_F(MiscCopyFailing, AFullDiskLeavesTheOlderFilesWhole)
+{
+    // The file-size limit stops every write past 1,000 bytes.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -108,10 +127,11 @@ TEST_F(MiscCopy, FailedCopyLeavesTheOlderFileWhole)
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(full.copied, 0u);
     EXPECT_EQ(full.failed.size(), 2);
-    EXPECT_EQ(readFile(path("dst/cover.jpg")), QByteArray("an older, whole cover"));
-    EXPECT_EQ(filesUnder("dst"), QStringList({"back.jpg", "cover.jpg"})); // no temporary file left
+    expectDestinationWhole();
+}
 
-    // A folder nobody may write in.
+TEST_F(MiscCopyFailing, AReadOnlyFolderTakesNothingAndSaysSo)
+{
     RecordingFeedback feedback;
     {
         ReadOnlyFolder readOnly(path("dst"));
@@ -119,8 +139,7 @@ TEST_F(MiscCopy, FailedCopyLeavesTheOlderFileWhole)
         EXPECT_EQ(runMiscFileCopy({path("src"), path("dst"), false}, feedback), 0u);
     }
     EXPECT_EQ(feedback.messages, QStringList{"Result: Misc File Copy Utility|0 files copied\n2 files could not be copied"});
-    EXPECT_EQ(readFile(path("dst/back.jpg")), QByteArray("an older, whole back"));
-    EXPECT_EQ(filesUnder("dst"), QStringList({"back.jpg", "cover.jpg"}));
+    expectDestinationWhole();
 }
 
 } // namespace

@@ -49,8 +49,10 @@ TEST(TextCodec, ConvertsEveryEdgeEncoding)
     EXPECT_EQ(decodeText("\xA4\xA2", CpEucJp), QStringLiteral("\u3042"));
     EXPECT_EQ(decodeText("\x1b$B$\"\x1b(B", CpIso2022Jp), QStringLiteral("\u3042"));
     EXPECT_EQ(encodeText(QStringLiteral("\u3042"), CpShiftJis), QByteArray("\x82\xA0"));
+}
 
-    // The ANSI code page follows the setting, and an unknown one is refused.
+TEST(TextCodec, TheAnsiCodePageFollowsTheSettingAndRefusesAnUnknownOne)
+{
     setAnsiCodePage(CpShiftJis);
     EXPECT_EQ(decodeText("\x82\xA0", CpAnsi), QStringLiteral("\u3042"));
     setAnsiCodePage(CpWindows1252);

@@ -1,4 +1,4 @@
-#include "cd/cd_fixtures.h"
+#include "support/cd_fixtures.h"
 
 #include <QDir>
 #include <QFileInfo>

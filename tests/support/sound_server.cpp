@@ -1,4 +1,4 @@
-#include "sound_server.h"
+#include "support/sound_server.h"
 
 #include "support/test_support.h"
 

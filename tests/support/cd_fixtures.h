@@ -1,10 +1,9 @@
 #pragma once
 // CD images made at test time (a BIN file of pseudo-random audio and its cue sheet, which libcdio
-// opens as a drive), a feedback that records and can interfere, and a small HTTP server with
-// canned replies on a real socket.
+// opens as a drive), and a small HTTP server with canned replies on a real socket.
 
+#include "support/recording_feedback.h"
 #include "support/test_support.h"
-#include "util/feedback.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,7 +13,6 @@
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <functional>
 #include <vector>
 
 namespace vn::test {
@@ -31,30 +29,6 @@ struct DiscImage {
 // INDEX 00 at 0), audio up to audioEnd, then, with dataSectors, a data track of that length.
 DiscImage makeDiscImage(const QString& dir, const QString& name, const std::vector<int>& starts, int audioEnd,
                         int dataSectors = 0, uint64_t seed = 1);
-
-// Records every status text; pumpMessages and abortRequested run the test's hooks.
-struct RecordingFeedback : SilentFeedback {
-    QStringList statuses;
-    QStringList messages;
-    int pumps = 0;
-    int answer = AnswerOk;
-    std::function<void(int pump)> onPump;
-    std::function<bool()> abortWhen;
-
-    void setStatus(int, const QString& text) override { statuses << text; }
-    void pumpMessages() override
-    {
-        ++pumps;
-        if (onPump)
-            onPump(pumps);
-    }
-    bool abortRequested() const override { return abortWhen && abortWhen(); }
-    int message(const QString& text, const QString&, MessageButtons, MessageIcon) override
-    {
-        messages << text;
-        return answer;
-    }
-};
 
 // An HTTP server on 127.0.0.1 that answers each request by the first rule whose key is part of the
 // request line. It runs on the test's thread: the client's waiting loop serves it.
