@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/encoder_choice.h"
 #include "encode/encoder_availability.h"
 #include "encode/encoding_b.h"
 #include "encode/encoding_b_tools.h"
@@ -14,46 +15,6 @@
 namespace vn::cli {
 
 namespace {
-
-int encoderIndexNamed(const QString& name)
-{
-    static const char* names[] = {"lame", "flac", "qaac", "fdkaac", "opusenc", "ffmpeg"};
-    for (int i = 0; i < 6; ++i) {
-        if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
-            return i + 1;
-    }
-    return -1;
-}
-
-// Why the selected encoder cannot run here, or nothing when it can. An outside tool is asked for its
-// version as the window does at start-up.
-QString unavailable(int index, const Settings& s, EncoderAvailability& available, Feedback& feedback)
-{
-    switch (index) {
-    case EncoderLame:
-        return lameLibrary().available ? QString() : QStringLiteral("LAME (libmp3lame) is not available");
-    case EncoderFlac:
-        return flacLibrary().available ? QString() : QStringLiteral("FLAC (libFLAC) is not available");
-    case EncoderQaac:
-    case EncoderFdkaac:
-    case EncoderOpusEnc:
-    case EncoderFFmpeg: {
-        if (probeOutsideTool(index, s, available, feedback))
-            return QString();
-        static const char* keys[] = {"Qaac_Exe", "Fdkaac_Exe", "OpusEnc_Exe", "FFmpeg_Exe"};
-        const QString& exe = index == EncoderQaac      ? s.Qaac_Exe
-                             : index == EncoderFdkaac  ? s.Fdkaac_Exe
-                             : index == EncoderOpusEnc ? s.OpusEnc_Exe
-                                                       : s.FFmpeg_Exe;
-        const QLatin1String key(keys[index - EncoderQaac]);
-        return exe.isEmpty() ? QStringLiteral("%1 is not available: %2 is not set").arg(encoderToolName(index), key)
-                             : QStringLiteral("%1 is not available: %2 \"%3\" does not answer as %1 does")
-                                   .arg(encoderToolName(index), key, exe);
-    }
-    default:
-        return QStringLiteral("no encoder is selected");
-    }
-}
 
 int runEncode(Context& context, const QStringList& given)
 {
@@ -86,7 +47,7 @@ int runEncode(Context& context, const QStringList& given)
             return usageError("encode", QStringLiteral("unknown encoder \"%1\"").arg(encoder));
     }
     EncoderAvailability available;
-    if (const QString why = unavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
+    if (const QString why = encoderUnavailable(s.EncoderIndex, s, available, context.feedback); !why.isEmpty()) {
         printErr(why + QLatin1Char('\n'));
         return ExitFailure;
     }

@@ -197,6 +197,11 @@ bool readWhole(const QString& path, QByteArray& content)
 
 } // namespace
 
+QString cueImagePath(const QString& cuePath, const QString& name)
+{
+    return imagePathFor(cuePath, name);
+}
+
 QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits)
 {
     QByteArray h(44, '\0');

@@ -50,6 +50,11 @@ struct CueSheet {
 // The 44-byte RIFF/WAVE header of PCM with these properties and an empty data chunk.
 QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits);
 
+// Where the image a sheet's FILE line names lies: a name with backslashes is understood, a relative
+// one is taken from the sheet's folder, and a name differing from the file only in letter case finds
+// the file.
+QString cueImagePath(const QString& cuePath, const QString& name);
+
 // The track count, or a CueError. codePage 0 is the ANSI code page; a sheet that starts with a
 // UTF-8 byte-order mark is read as UTF-8 whatever the code page says.
 int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet& sheet);

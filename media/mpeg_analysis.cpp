@@ -46,8 +46,20 @@ uint32_t clampToU32(int64_t v)
     return v < 0 ? 0 : v > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(v);
 }
 
-// The Xing/Info header of the first frame, with the LAME tag at its fixed place after it.
-// Returns false (and leaves info alone) when there is none or it would reach past the data.
+// Without a Xing/Info header the stream is taken as CBR at the first frame's rate.
+uint32_t cbrSampleCount(uint32_t dataSize, const MpegFrameHeader& first)
+{
+    const uint32_t length = unpaddedLength(first.layer, first.samplesPerFrame, first.bitRate, first.sampleRate);
+    if (length == 0 || first.bitRate == 0)
+        return 0;
+    if (dataSize % length == 0)
+        return clampToU32(int64_t(dataSize / length) * first.samplesPerFrame);
+    const uint64_t bytesPerSecond = uint64_t(first.bitRate) * 125;
+    return clampToU32(int64_t((uint64_t(dataSize) * first.sampleRate + bytesPerSecond / 2) / bytesPerSecond));
+}
+
+} // namespace
+
 bool readXingHeader(const ByteReader& data, size_t x, const MpegFrameHeader& first, MpegStreamInfo& info)
 {
     constexpr size_t LameTagEnd = 144; // the delay/padding field ends at x + 143
@@ -77,20 +89,6 @@ bool readXingHeader(const ByteReader& data, size_t x, const MpegFrameHeader& fir
                                   info.encoderPadding);
     return true;
 }
-
-// Without a Xing/Info header the stream is taken as CBR at the first frame's rate.
-uint32_t cbrSampleCount(uint32_t dataSize, const MpegFrameHeader& first)
-{
-    const uint32_t length = unpaddedLength(first.layer, first.samplesPerFrame, first.bitRate, first.sampleRate);
-    if (length == 0 || first.bitRate == 0)
-        return 0;
-    if (dataSize % length == 0)
-        return clampToU32(int64_t(dataSize / length) * first.samplesPerFrame);
-    const uint64_t bytesPerSecond = uint64_t(first.bitRate) * 125;
-    return clampToU32(int64_t((uint64_t(dataSize) * first.sampleRate + bytesPerSecond / 2) / bytesPerSecond));
-}
-
-} // namespace
 
 int parseFrameHeader(QByteArrayView bytes, MpegFrameHeader& header)
 {

@@ -3,6 +3,7 @@
 // stream facts of rows 15 to 20 of its record.
 
 #include "media/tag_record.h"
+#include "util/byte_reader.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -60,6 +61,12 @@ enum FrameHeaderCode : int {
 // Checks and decodes one 4-byte frame header; on success fills every field but raw. Fewer than
 // four bytes fail as a missing sync.
 int parseFrameHeader(QByteArrayView bytes, MpegFrameHeader& header);
+
+// The Xing/Info header at byte x of data (inside the first frame, after its side information) and
+// the LAME tag at its fixed place after it: frame and byte counts, encoder text, delay and padding,
+// and the sample count they give. False, with info left alone, when there is none or it would reach
+// past the data.
+bool readXingHeader(const ByteReader& data, size_t x, const MpegFrameHeader& first, MpegStreamInfo& info);
 
 // Walks the audio data (the first audioSize bytes of audio), splitting off a trailing ID3v1 block
 // (audioSize is lowered by 128 then), and fills both records and rows 15 to 20 of the record: the

@@ -1,4 +1,5 @@
 // The features of this build. A new capability adds its controller here and nowhere in the frame.
+#include "app/features/batch_controller.h"
 #include "app/features/cd_image_controller.h"
 #include "app/features/cddb_controller.h"
 #include "app/features/compare_controller.h"
@@ -27,6 +28,7 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<PlaybackController>(context));
     features.push_back(std::make_unique<CdImageController>(context));
     features.push_back(std::make_unique<CddbController>(context));
+    features.push_back(std::make_unique<BatchController>(context));
     features.push_back(std::make_unique<UtilitiesController>(context));
     features.push_back(std::make_unique<HelpController>(context));
     features.push_back(std::make_unique<VerifyController>(context));

@@ -148,6 +148,14 @@ TEST_F(WindowTest, TheWindowAndTheCommandLineListTheDemoCollectionAlike)
             for (int c = 0; c < ListColumnCount; ++c)
                 EXPECT_EQ(list.text(r, c), expected[size_t(r + 1)].value(c)) << sideB.toStdString() << " row " << r << " column " << c;
         }
+        // The manual's picture of the window after a compare comes from here.
+        if (!sideB.endsWith(".cue")) {
+            const QString shots = QDir(QStringLiteral(VORNELIC_BIN_DIR "/..")).absoluteFilePath("screenshots");
+            QDir().mkpath(shots);
+            w.show();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(w.grab().save(shots + "/main_window_demo.png"));
+        }
     }();
 }
 
