@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/verify_option.h"
 #include "session/session.h"
 #include "util/numbers.h"
 
@@ -36,6 +37,7 @@ int runCompare(Context& context, const QStringList& given)
 {
     QStringList args = given;
     QString offsetText, error;
+    const bool verify = takeFlag(args, QStringLiteral("--verify"));
     const bool hasOffset = takeOption(args, QStringLiteral("--offset"), offsetText, error);
     if (!error.isEmpty() || args.size() != 2)
         return usageError("compare", error.isEmpty() ? QStringLiteral("compare takes two sides") : error);
@@ -50,13 +52,33 @@ int runCompare(Context& context, const QStringList& given)
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;
     }
+    // With --verify, B rows end in their pair's similarity ("-" when it cannot be checked).
+    std::vector<QString> matchColumn;
+    if (verify) {
+        const ComparisonState& state = session.state();
+        const std::vector<RecordingPair> pairs = listPairs(state);
+        std::vector<PairMatch> matches;
+        checkRecordings(pairs, state.cue ? &*state.cue : nullptr, context.feedback, 0, matches);
+        matchColumn.resize(state.rows.size());
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            const int row = pairs[i].listRow;
+            if (row >= 0 && size_t(row) < matchColumn.size())
+                matchColumn[size_t(row)] = matches[i].similarity >= 0 ? QString::number(matches[i].similarity)
+                                                                      : QStringLiteral("-");
+        }
+    }
     QString out;
     for (int c = 0; c < ListColumnCount; ++c)
         out += (c ? QStringLiteral("\t") : QString()) + listColumnName(c);
+    if (verify)
+        out += QStringLiteral("\tmatch %");
     out += QLatin1Char('\n');
-    for (const ListRow& row : session.state().rows) {
+    const std::vector<ListRow>& rows = session.state().rows;
+    for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < ListColumnCount; ++c)
-            out += (c ? QStringLiteral("\t") : QString()) + tsvCell(row[size_t(c)]);
+            out += (c ? QStringLiteral("\t") : QString()) + tsvCell(rows[r][size_t(c)]);
+        if (verify)
+            out += QLatin1Char('\t') + matchColumn[r];
         out += QLatin1Char('\n');
     }
     printOut(out);
@@ -65,7 +87,9 @@ int runCompare(Context& context, const QStringList& given)
 
 } // namespace
 
-VN_CLI_COMMAND("compare", "A B [--offset N]",
-               "Compare A/B: prints the comparison list as TSV; B is a folder or a .cue file", runCompare);
+VN_CLI_COMMAND("compare", "A B [--offset N] [--verify]",
+               "Compare A/B: prints the comparison list as TSV; B is a folder or a .cue file; --verify adds each "
+               "pair's similarity (match %)",
+               runCompare);
 
 } // namespace vn::cli

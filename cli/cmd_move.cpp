@@ -41,10 +41,10 @@ int runMove(Context& context, const QStringList& given)
         printErr(writeReplacedErrorText(WriteNoLevelFolder, folderA) + QLatin1Char('\n'));
         return ExitFailure;
     }
-    if (code != 0)
+    if (code != 0 && code != MoveJournalFailed)
         return ExitFailure; // the folder error went to stderr through the feedback
     QString out;
-    bool failed = false;
+    bool failed = code != 0; // the journal's error went to stderr; the moves made before it are listed
     for (const MoveStep& step : steps) {
         if (step.done) {
             out += QStringLiteral("%1 -> %2\n").arg(QDir::toNativeSeparators(step.from), QDir::toNativeSeparators(step.to));

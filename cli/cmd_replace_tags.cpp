@@ -1,8 +1,8 @@
 #include "cli/cli.h"
+#include "cli/verify_option.h"
 #include "session/session.h"
 
 #include <QDir>
-
 
 namespace vn::cli {
 
@@ -13,6 +13,8 @@ int runReplaceTags(Context& context, const QStringList& given)
     QStringList args = given;
     Settings& s = context.settings;
     QString output, temp, error;
+    const bool verify = takeFlag(args, QStringLiteral("--verify"));
+    const bool force = takeFlag(args, QStringLiteral("--force"));
     int offset = 0;
     bool ok = takeNumber(args, QStringLiteral("--offset"), offset, error);
     ok = ok && takeNumber(args, QStringLiteral("--block"), s.ID3_Blk, error);
@@ -32,6 +34,12 @@ int runReplaceTags(Context& context, const QStringList& given)
     if (const int code = session.loadTags(sides, s)) {
         printErr(compareErrorText(code) + QLatin1Char('\n'));
         return ExitFailure;
+    }
+    if (verify) {
+        const ComparisonState& state = session.state();
+        const PairList list = folderPairs(state.a.count(), state.b.count(), state.trackOffsetB);
+        if (const int code = refuseMismatches(context, state, recordingPairs(state, list), force); code != ExitOk)
+            return code;
     }
     ReplaceOutcome outcome;
     const int pairs = session.replace(s, ReplaceOptions{!outputMode, false, false}, context.feedback, outcome);
@@ -57,8 +65,10 @@ int runReplaceTags(Context& context, const QStringList& given)
 
 } // namespace
 
-VN_CLI_COMMAND("replace-tags", "A B [--offset N] [--output DIR] [--temp DIR] [--block N] [--pad N]",
-               "Replace Tags: writes A's tags over B's audio into the TempFile folder (or a level folder under --output)",
+VN_CLI_COMMAND("replace-tags",
+               "A B [--offset N] [--output DIR] [--temp DIR] [--block N] [--pad N] [--verify [--force]]",
+               "Replace Tags: writes A's tags over B's audio into the TempFile folder (or a level folder under --output); "
+               "--verify first checks each pair is the same recording",
                runReplaceTags);
 
 } // namespace vn::cli

@@ -19,7 +19,7 @@ namespace vn {
 using K = SettingKind;
 using S = Settings;
 
-const std::array<SettingsRow, 92> SettingsTable = {{
+const std::array<SettingsRow, 95> SettingsTable = {{
     {"[Folder]", K::Section, 0, {}},
     {"Path_A", K::WideText, 260, &S::Path_A},
     {"Path_B", K::WideText, 260, &S::Path_B},
@@ -112,6 +112,9 @@ const std::array<SettingsRow, 92> SettingsTable = {{
     {"RipCD_Paranoia", K::Int, 0, &S::RipCD_Paranoia},
     {"[Locale]", K::Section, 0, {}},
     {"AnsiCodePage", K::Int, 0, &S::AnsiCodePage},
+    {"[Verify]", K::Section, 0, {}},
+    {"Verify_Recordings", K::Int, 0, &S::Verify_Recordings},
+    {"Verify_Threshold", K::Int, 0, &S::Verify_Threshold},
 }};
 
 namespace {

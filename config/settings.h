@@ -108,6 +108,10 @@ struct Settings {
     int RipCD_Paranoia = 1;
     // [Locale] the code page that stands for the system ANSI code page (ID3v1, cue sheets, CDDB).
     int AnsiCodePage = 0;
+    // [Verify] this build's own: whether Compare A/B checks that each pair is the same recording, and
+    // the similarity in percent below which a pair does not count as one.
+    int Verify_Recordings = 0;
+    int Verify_Threshold = 70;
 
     // Derived after loading.
     int EncoderIndex = 1;
@@ -130,7 +134,7 @@ struct SettingsRow {
 };
 
 // Section headers and keys in the order they are written.
-extern const std::array<SettingsRow, 92> SettingsTable;
+extern const std::array<SettingsRow, 95> SettingsTable;
 
 // The folder that stands for the executable's folder: VORNELIC_HOME when set; else the executable's
 // folder when it holds Vornelic.ini, or when it is writable and not the bin folder of an installed

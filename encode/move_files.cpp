@@ -1,6 +1,7 @@
 #include "encode/move_files.h"
 
 #include "config/settings.h"
+#include "encode/move_journal.h"
 #include "util/safe_file.h"
 #include "util/ascii_name.h"
 #include "util/file_name.h"
@@ -129,8 +130,25 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
         if (steps)
             steps->push_back(MoveStep{from, to, done, reason, nothingProduced});
     };
+    // Each move is on the disk in the journal before it happens; the journal is made with the first.
+    MoveJournal journal;
+    bool journalFailed = false;
+    auto journaled = [&](const QString& from, const QString& to) {
+        if ((!journal.isOpen() && !journal.begin(settings.Path_Bkup)) || !journal.recordMove(from, to)) {
+            journalFailed = true;
+            return false;
+        }
+        return true;
+    };
+    auto move = [&](const QString& from, const QString& to, bool recorded) {
+        if (moveFileNoReplace(from, to))
+            return true;
+        if (recorded)
+            journal.recordFailed();
+        return false;
+    };
     count = std::clamp<int>(count, 0, int(pairs.size()));
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && !journalFailed; ++i) {
         feedback.setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
         feedback.pumpMessages();
         // Between pairs only: a pair is never left half moved.
@@ -159,15 +177,19 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
             note(produced, target, false, QStringLiteral("cannot be flushed to the disk"));
             continue;
         }
-        if (!moveFileNoReplace(original, kept)) {
+        if (!journaled(original, kept))
+            break;
+        if (!move(original, kept, true)) {
             note(original, kept, false, nameTaken(kept) ? QStringLiteral("already in the backup folder")
                                                                  : QStringLiteral("cannot be moved"));
             continue;
         }
         note(original, kept, true);
-        if (!moveFileNoReplace(produced, target)) {
-            // Put A's file back so Folder A is never left without the track.
-            const bool back = moveFileNoReplace(kept, original);
+        const bool recorded = journaled(produced, target);
+        if (!recorded || !move(produced, target, true)) {
+            // Put A's file back so Folder A is never left without the track, recorded or not: undo
+            // goes by where the files stand.
+            const bool back = move(kept, original, recorded && journaled(kept, original));
             note(produced, target, false,
                  back ? QStringLiteral("cannot be moved; A's file was put back")
                       : QStringLiteral("cannot be moved; A's file stays in the backup folder"));
@@ -178,6 +200,15 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
         note(produced, target, true);
     }
     feedback.setStatus(3, QString());
+    if (journalFailed) {
+        feedback.message(QStringLiteral("The journal of Move Files cannot be written in \"%1\".\n"
+                                        "No more files were moved.")
+                             .arg(QDir::toNativeSeparators(settings.Path_Bkup)),
+                         QStringLiteral("Move Files"), MessageButtons::Ok, MessageIcon::Error);
+        return MoveJournalFailed;
+    }
+    if (journal.isOpen())
+        journal.close();
     return 0;
 }
 

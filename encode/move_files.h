@@ -18,6 +18,10 @@ enum LevelFolderCode : int {
     LevelCannotCreate = -2, // the folder cannot be created (after an error box)
 };
 
+// Move Files stopped because its journal could not be written (after an error box): no move
+// happens without its line in the journal, so that every run can be undone.
+inline constexpr int MoveJournalFailed = -3;
+
 // The disc's own texts for a run that encodes a CD image with its own tags: the tail is then
 // genre (repeated for levels 2 to n), album artist and album, each as a plain ASCII name.
 struct LevelFolderNames {
@@ -48,8 +52,10 @@ struct MoveStep {
 
 // Move Files for the first count pairs. In Output mode nothing happens. A's file is moved away only
 // when its replacement stands complete in the TempFile folder and carries A's tags; moves never
-// replace a file; a failed move is skipped and leaves both files where they were. Returns 0, or a
-// LevelFolderCode when there is no backup folder to move into (then nothing is moved).
+// replace a file; a failed move is skipped and leaves both files where they were. Every move is
+// first recorded in a new journal in the Backup folder (see move_journal.h). Returns 0, a
+// LevelFolderCode when there is no backup folder to move into (then nothing is moved), or
+// MoveJournalFailed.
 // producedExtension: the extension of the produced files when it differs from A's (encoded files).
 int moveFiles(const ComparisonState& state, const Settings& settings, bool backupMode, const PairList& pairs,
               int count, Feedback& feedback, std::vector<MoveStep>* steps = nullptr,

@@ -4,6 +4,7 @@
 #include "session/compare.h"
 #include "util/feedback.h"
 
+#include <algorithm>
 #include <future>
 
 namespace vn {
@@ -112,8 +113,9 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
         count = int(candidates.size());
     }
     const int code = moveFiles(state_, settings, backupMode, *pairs, count, feedback, steps, producedExtension_);
-    // The files have moved: what was compared no longer stands where it was.
-    if (code == 0)
+    // The files have moved: what was compared no longer stands where it was (also when a journal
+    // that failed part way stopped the run).
+    if (code == 0 || code == MoveJournalFailed)
         start(Sides{});
     return code;
 }
@@ -125,6 +127,20 @@ int ComparisonSession::queryCddb(const Settings& settings, Feedback& feedback, b
     if (!job.taken())
         return SessionBusy;
     return vn::queryCddb(state_, settings, feedback, interactive, transcript, found);
+}
+
+int ComparisonSession::undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort)
+{
+    const Job job(busy_);
+    if (!job.taken())
+        return SessionBusy;
+    const int code = undoMoveJournal(journal, steps, cutShort);
+    const bool moved = std::any_of(steps.begin(), steps.end(), [](const UndoStep& s) {
+        return s.result == UndoResult::MovedBack || s.result == UndoResult::LeftoverRemoved;
+    });
+    if (moved)
+        start(Sides{});
+    return code;
 }
 
 bool ComparisonSession::clear()

@@ -7,6 +7,7 @@
 #include "cd/cddb_query.h"
 #include "encode/encoding_b.h"
 #include "encode/move_files.h"
+#include "encode/move_journal.h"
 #include "encode/replace_tags.h"
 #include "media/comparison.h"
 
@@ -55,6 +56,9 @@ public:
     // file is a candidate and only a file that carries exactly its tags takes its place. 0, a
     // LevelFolderCode or SessionBusy.
     int move(const Settings& settings, bool backupMode, Feedback& feedback, std::vector<MoveStep>* steps = nullptr);
+    // Undo of the Move Files run the journal recorded (lastMoveJournal finds the last one): an
+    // UndoCode or SessionBusy. A comparison that stands is released once a file has moved.
+    int undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort = nullptr);
     // Asks the CDDB servers for the titles of the compared CD image and, on success, puts them into
     // its cue sheet and B rows (queryCddb's CddbCode), or SessionBusy: the titles are part of the
     // comparison, so no other step may run meanwhile.

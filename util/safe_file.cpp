@@ -53,8 +53,8 @@ bool copyWithBuffer(int from, uint64_t offset, int to, uint64_t size)
 // goes. Should that last step fail, the file stands in both places and nothing is lost.
 bool moveAcross(const QString& from, const QString& to)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile source;
+    if (!openForReading(source, from))
         return false;
     NewFile copy(to);
     if (!copy.open() || !copy.copyFrom(source.handle(), 0, uint64_t(source.size())) || !copy.sync() || !copy.commit())

@@ -141,6 +141,8 @@ void CompareController::compare()
 
 void CompareController::replace()
 {
+    if (!FeatureHooks::allow(c_.hooks.beforeWriting))
+        return;
     takeEditedPaths(c_);
     if (!c_.modes.folderBMode) {
         runEncodingB(c_, false);
@@ -165,6 +167,8 @@ void CompareController::replace()
 
 void CompareController::moveFiles()
 {
+    if (!FeatureHooks::allow(c_.hooks.beforeWriting))
+        return;
     takeEditedPaths(c_);
     const QString folderA = c_.session.state().folderA;
     int code;
@@ -175,7 +179,7 @@ void CompareController::moveFiles()
     if (code == LevelTooFewLevels)
         message(writeReplacedErrorText(WriteNoLevelFolder, folderA), QStringLiteral("Move Files"),
                 MessageIcon::Warning);
-    if (code != 0)
+    if (code != 0 && code != MoveJournalFailed)
         return;
     if (!c_.modes.folderBMode)
         c_.feedback.setStatus(2, QString());

@@ -4,6 +4,7 @@
 // its own command numbers with the router and keeps its own state; none lives in the frame.
 
 #include <QString>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -34,11 +35,17 @@ struct FeatureHooks {
     std::vector<std::function<void()>> beforeCompare;   // stop what uses the old comparison
     std::vector<std::function<void()>> afterCompare;    // a compare has filled the list
     std::vector<std::function<void()>> comparisonCleared;
+    // Asked before Replace Tags, Encoding B and Move Files write; any false stops the command.
+    std::vector<std::function<bool()>> beforeWriting;
 
     static void fire(const std::vector<std::function<void()>>& hooks)
     {
         for (const auto& hook : hooks)
             hook();
+    }
+    static bool allow(const std::vector<std::function<bool()>>& hooks)
+    {
+        return std::all_of(hooks.begin(), hooks.end(), [](const auto& hook) { return hook(); });
     }
 };
 

@@ -9,6 +9,8 @@
 #include "app/features/help_controller.h"
 #include "app/features/playback_controller.h"
 #include "app/features/utilities_controller.h"
+#include "app/features/undo_move_controller.h"
+#include "app/features/verify_controller.h"
 #include "app/window/window_controls.h"
 #include "config/settings.h"
 
@@ -29,6 +31,8 @@ Features buildFeatures(FeatureContext& context)
     features.push_back(std::make_unique<BatchController>(context));
     features.push_back(std::make_unique<UtilitiesController>(context));
     features.push_back(std::make_unique<HelpController>(context));
+    features.push_back(std::make_unique<VerifyController>(context));
+    features.push_back(std::make_unique<UndoMoveController>(context));
     return features;
 }
 

@@ -34,7 +34,8 @@ void markChangedCells(std::vector<ComparisonRow>& rows)
 }
 
 ComparisonModel::ComparisonModel(QObject* parent)
-    : QAbstractTableModel(parent), rowABrush_(rowAColour()), rowBBrush_(rowBColour()), changedBrush_(changedColour())
+    : QAbstractTableModel(parent), rowABrush_(rowAColour()), rowBBrush_(rowBColour()), changedBrush_(changedColour()),
+      mismatchBrush_(mismatchColour())
 {
 }
 
@@ -49,6 +50,10 @@ QColor ComparisonModel::rowBColour()
 QColor ComparisonModel::changedColour()
 {
     return QColor(0xFF, 0xE4, 0xC4);
+}
+QColor ComparisonModel::mismatchColour()
+{
+    return QColor(0xFF, 0xB4, 0xB4);
 }
 
 int ComparisonModel::rowCount(const QModelIndex& parent) const
@@ -68,9 +73,17 @@ QVariant ComparisonModel::data(const QModelIndex& index, int role) const
     const ComparisonRow& row = rows_[size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return row.cells[size_t(index.column())];
+    case Qt::ToolTipRole: {
+        const QString& text = row.cells[size_t(index.column())];
+        const QString note = rowNote(index.row());
+        if (note.isEmpty())
+            return text;
+        return text.isEmpty() ? note : text + QLatin1Char('\n') + note;
+    }
     case Qt::BackgroundRole:
+        if (rowMismatch(index.row()))
+            return mismatchBrush_;
         if (index.row() % 2 == 0)
             return rowABrush_;
         return (row.changed >> index.column()) & 1u ? changedBrush_ : rowBBrush_;
@@ -100,6 +113,7 @@ void ComparisonModel::setRowsWithFlags(std::vector<ComparisonRow> rows)
 {
     beginResetModel();
     rows_ = std::move(rows);
+    notes_.clear();
     endResetModel();
 }
 
@@ -110,7 +124,27 @@ void ComparisonModel::clear()
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    notes_.clear();
     endResetModel();
+}
+
+void ComparisonModel::setRowNote(int row, const QString& note, bool mismatch)
+{
+    if (row < 0 || row >= int(rows_.size()))
+        return;
+    notes_.resize(rows_.size());
+    notes_[size_t(row)] = RowNote{note, mismatch};
+    emit dataChanged(index(row, 0), index(row, ListColumnCount - 1), {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+QString ComparisonModel::rowNote(int row) const
+{
+    return row >= 0 && size_t(row) < notes_.size() ? notes_[size_t(row)].note : QString();
+}
+
+bool ComparisonModel::rowMismatch(int row) const
+{
+    return row >= 0 && size_t(row) < notes_.size() && notes_[size_t(row)].mismatch;
 }
 
 QString ComparisonModel::text(int row, int column) const

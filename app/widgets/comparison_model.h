@@ -42,6 +42,11 @@ public:
     // Replaces the list keeping the caller's flags.
     void setRowsWithFlags(std::vector<ComparisonRow> rows);
     void clear();
+    // A line added to every cell's tooltip of the row, and whether the row belongs to a pair that is
+    // not the same recording (painted in the mismatch colour). Both go with the rows.
+    void setRowNote(int row, const QString& note, bool mismatch);
+    QString rowNote(int row) const;
+    bool rowMismatch(int row) const;
     const std::vector<ComparisonRow>& rows() const { return rows_; }
     QString text(int row, int column) const;
 
@@ -49,10 +54,16 @@ public:
     static QColor rowAColour();
     static QColor rowBColour();
     static QColor changedColour();
+    static QColor mismatchColour();
 
 private:
+    struct RowNote {
+        QString note;
+        bool mismatch = false;
+    };
     std::vector<ComparisonRow> rows_;
-    QBrush rowABrush_, rowBBrush_, changedBrush_;
+    std::vector<RowNote> notes_; // empty until a note is set
+    QBrush rowABrush_, rowBBrush_, changedBrush_, mismatchBrush_;
 };
 
 } // namespace vn

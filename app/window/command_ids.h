@@ -10,6 +10,7 @@ enum CommandId : int {
     CmdCompare = 1002,
     CmdReplace = 1003,
     CmdMoveFiles = 1004,
+    CmdUndoMoveFiles = 1005, // this build's own
     // Setting
     CmdFolderA = 1006,
     CmdFolderB = 1007,
@@ -53,6 +54,7 @@ enum CommandId : int {
     CmdExtPriority = 1069,
     CmdLevel0 = 1070, // up to 1075
     CmdLevel5 = 1075,
+    CmdVerifyRecordings = 1080, // this build's own
 
     // Buttons
     BtnCompare = 2001,

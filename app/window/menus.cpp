@@ -67,6 +67,7 @@ MenuSet buildMenus(QMenuBar* bar)
     b.item(set.file, CmdCompare, QStringLiteral("Compare A/B（フォルダ比較）"));
     b.item(set.file, CmdReplace, QStringLiteral("Replace Tags（タグ置換）"));
     b.item(set.file, CmdMoveFiles, QStringLiteral("Move Files（ファイル移動）"));
+    b.item(set.file, CmdUndoMoveFiles, QStringLiteral("Undo last Move Files"));
     set.file->addSeparator();
     set.cdImageOptions = b.submenu(set.file, QStringLiteral("CD image Options"), "menuCdImageOptions");
     b.item(set.cdImageOptions, CmdCreateImage, QStringLiteral("Create image file from CD"));
@@ -109,6 +110,7 @@ MenuSet buildMenus(QMenuBar* bar)
     for (int i = 0; i <= 5; ++i)
         b.item(set.backupLevel, CmdLevel0 + i, QString::number(i), true);
     b.item(set.setting, CmdSaveExisting, QStringLiteral("Save Existing Bkup Folder"), true);
+    b.item(set.setting, CmdVerifyRecordings, QStringLiteral("Verify recordings"), true);
     set.playApi = b.submenu(set.setting, QStringLiteral("Audio Play API"), "menuPlayApi");
     b.item(set.playApi, CmdPlayMci, QStringLiteral("MCI (Media Control Interface)"), true);
     b.item(set.playApi, CmdPlayMf, QStringLiteral("MF (Media Foundation)"), true);
