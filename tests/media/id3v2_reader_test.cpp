@@ -47,15 +47,15 @@ void expectRows(const FileTags& f, std::initializer_list<std::pair<int, const ch
         EXPECT_EQ(rowText(f, row), text) << "row " << row;
 }
 
-// A temporary folder with an MP3 to write and read.
+// A temporary folder with an MP3 to write and read, through one read buffer for every file.
 struct Mp3File {
     QTemporaryDir dir;
     FileTags f;
-    QByteArray audio;
+    QByteArray buffer;
     int read(const QByteArray& bytes, const QString& name = QStringLiteral("t.mp3"))
     {
         test::writeFile(dir.filePath(name), bytes);
-        return readFileTags(dir.path(), name, f, audio);
+        return readFileTags(dir.path(), name, f, buffer);
     }
 };
 
@@ -105,7 +105,8 @@ TEST(Id3v2Reader, FrameWalkFillsRowsByVersionAndStopsAtTheBodyEnd)
     expectRows(f, {{RowTitle, "Two"}, {RowYear, "2001"}, {RowComment, "second"}});
     EXPECT_EQ(f.record[RowArtist].flags, 0x4000);
     EXPECT_EQ(std::pair(f.audioOffset, f.audioSize), std::pair(10u + uint32_t(body.size()), uint32_t(frames.size())));
-    EXPECT_EQ(file.audio.left(frames.size()), frames);
+    EXPECT_TRUE(f.audioAnalysed);
+    EXPECT_EQ(f.mpegInfo.frameCount, 3u);
 
     // Version 4: sync-safe sizes, the year from whichever of TYER and TDRC comes last.
     body = id3Frame(4, "TDRC", Nul + "2004") + id3Frame(4, "TYER", Nul + "1998") +
@@ -126,13 +127,14 @@ TEST(Id3v2Reader, FrameWalkFillsRowsByVersionAndStopsAtTheBodyEnd)
     ASSERT_EQ(file.read(id3Tag(5, id3Frame(3, "TIT2", Nul + "x")) + frames), ReadTagsOk);
     EXPECT_EQ(f.header.version, 5);
     EXPECT_TRUE(std::none_of(f.record.begin(), f.record.end(), [](const TagValue& v) { return v.present(); }));
-    EXPECT_FALSE(analyseFileAudio(f, file.audio));
+    EXPECT_FALSE(f.audioAnalysed);
+    EXPECT_EQ(f.mpegInfo.frameCount, 0u);
 }
 
-TEST(Id3v2Reader, CodesForEveryFailureAndTheSharedAudioBuffer)
+TEST(Id3v2Reader, CodesForEveryFailureAndOneReadBufferForEveryFile)
 {
     Mp3File file;
-    EXPECT_EQ(readFileTags(file.dir.path(), QStringLiteral("missing.mp3"), file.f, file.audio), ReadTagsCannotOpen);
+    EXPECT_EQ(readFileTags(file.dir.path(), QStringLiteral("missing.mp3"), file.f, file.buffer), ReadTagsCannotOpen);
     EXPECT_EQ(file.read("ID3", QStringLiteral("a.ogg")), ReadTagsCannotOpen);
     // A container file always counts as read, whatever its reader found.
     EXPECT_EQ(file.read("ID3", QStringLiteral("a.flac")), ReadTagsOk);
@@ -144,20 +146,37 @@ TEST(Id3v2Reader, CodesForEveryFailureAndTheSharedAudioBuffer)
     EXPECT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "abc"))), ReadTagsOk);
     EXPECT_EQ(file.f.audioSize, 0u);
 
-    // The buffer shared by all files grows to the largest audio and is reused.
-    ASSERT_EQ(file.read(id3Tag(3, {}) + test::cbrFrames(20)), ReadTagsOk);
-    EXPECT_EQ(file.audio.size(), 20 * 417);
-    const char* block = file.audio.constData();
+    // Files far larger than the buffer, and a tag larger than it (a big picture), go through the
+    // same buffer; the walk counts every frame (417 bytes each) and splits off the ID3v1 block.
+    const QByteArray picture = id3Frame(3, "APIC", Nul + "image/jpeg" + Nul + "\x03" + Nul + QByteArray(300000, 'p'));
+    ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "big") + picture) + test::cbrFrames(1000) +
+                        test::id3v1Block("t", "a", "b", "2000", "c", 1, 2)),
+              ReadTagsOk);
+    const qsizetype bufferSize = file.buffer.size();
+    EXPECT_LT(bufferSize, 300000);
+    EXPECT_EQ(rowText(file.f, RowTitle), "big");
+    EXPECT_EQ(file.f.record[RowPicture].size, uint32_t(picture.size() - 10));
+    EXPECT_EQ(file.f.mpegInfo.frameCount, 1000u);
+    EXPECT_EQ(file.f.audioSize, 1000u * 417);
+    EXPECT_EQ(file.f.mpegInfo.id3v1[0], 'T');
+    const char* block = file.buffer.constData();
     ASSERT_EQ(file.read(id3Tag(3, {}) + test::cbrFrames(5)), ReadTagsOk);
-    EXPECT_EQ(file.audio.constData(), block);
+    EXPECT_EQ(file.buffer.constData(), block);
+    EXPECT_EQ(file.buffer.size(), bufferSize);
     EXPECT_EQ(file.f.audioSize, 5u * 417);
-    EXPECT_TRUE(analyseFileAudio(file.f, file.audio));
-    EXPECT_EQ(file.f.mpegInfo.frameCount, 5u); // the stale bytes after the audio are not walked
+    EXPECT_TRUE(file.f.audioAnalysed);
+    EXPECT_EQ(file.f.mpegInfo.frameCount, 5u);
+    EXPECT_EQ(file.f.mpegInfo.id3v1[0], 0); // nothing left over from the file before
+
+    // The file read is recorded as it stood: its size and modification time.
+    const QFileInfo info(file.dir.filePath(QStringLiteral("t.mp3")));
+    EXPECT_EQ(file.f.stamp.size, uint64_t(info.size()));
+    EXPECT_EQ(file.f.stamp.modifiedNs / 1000000, info.lastModified().toMSecsSinceEpoch());
 
     // A copy stands alone: its record keeps its bytes once the original is gone, and a change to
     // the copy's tag buffer leaves the record as it was read.
     ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "copied")) + test::cbrFrames(2)), ReadTagsOk);
-    ASSERT_TRUE(analyseFileAudio(file.f, file.audio));
+    ASSERT_TRUE(file.f.audioAnalysed);
     auto original = std::make_unique<FileTags>(file.f);
     file.f = FileTags{};
     const FileTags copy = *original;
