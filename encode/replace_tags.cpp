@@ -2,7 +2,6 @@
 
 #include "config/settings.h"
 #include "encode/move_files.h"
-#include "encode/read_ahead.h"
 #include "util/byte_reader.h"
 #include "util/safe_file.h"
 #include "util/feedback.h"
@@ -48,19 +47,13 @@ void putSyncSafe(QByteArray& out, uint32_t value)
         out.append(char((value >> shift) & 0x7f));
 }
 
-// B may have changed since the compare: its audio must still start where the compare found it.
-bool sameAudioStart(const FileTags& b, const ReadOnlyFile& file, uint64_t& audioOffset)
+QString bPath(const ComparisonState& state, const TrackPair& pair)
 {
-    TagHeader header;
-    uint32_t tagSize = 0;
-    if (id3HeaderCode(file.readAt(0, 10), file.size(), header, tagSize) != ReadTagsOk || 10 + uint64_t(tagSize) != b.audioOffset)
-        return false;
-    audioOffset = b.audioOffset;
-    return true;
+    return pair.bFirst < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[pair.bFirst]) : QString();
 }
 
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
-                 int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
+                 int blockSize, int minPadding, QString& path, QByteArray& tag)
 {
     if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
         return WriteNotId3Pair;
@@ -70,9 +63,12 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (!isId3Kind(a.header.version) || a.header.version != b.header.version)
         return WriteNotId3Pair;
 
+    // B's audio is copied from where the compare found it, which holds while B is the very file
+    // the compare read: of the same size and modification time.
     path = bFile;
-    ReadAhead::Piece piece = audio.next();
-    if (piece.failed)
+    const ReadOnlyFile source(bFile);
+    const FileStamp stamp{source.size(), source.modifiedNs()};
+    if (!source.isOpen() || stamp != b.stamp || b.audioOffset > stamp.size)
         return WriteCannotReadB;
 
     std::array<QByteArrayView, TagFieldRowCount> frames;
@@ -98,19 +94,17 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     tag.append(qsizetype(padding), '\0');
 
     // An existing file of that name is not looked for first: naming the finished file refuses it.
+    // The audio is copied by the kernel, page cache to page cache, without passing through here.
     NewFile out(path);
     if (!out.open() || !out.write(tag.constData(), tag.size()))
         return WriteCannotCreate;
-    for (;;) {
-        if (!out.write(piece.data, piece.size))
-            return WriteCannotCreate;
-        if (piece.last)
-            break;
-        piece = audio.next();
-        if (piece.failed) {
-            path = bFile;
+    if (!out.copyFrom(source.handle(), b.audioOffset, stamp.size - b.audioOffset)) {
+        const ReadOnlyFile now(bFile);
+        if (FileStamp{now.size(), now.modifiedNs()} != stamp) {
+            path = bFile; // B changed while it was copied
             return WriteCannotReadB;
         }
+        return WriteCannotCreate;
     }
     if (!out.commit())
         return nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
@@ -190,15 +184,6 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
-    // B's audio is read, in pair order, while the files before it are written.
-    QStringList sources;
-    for (int i = 0; i < count; ++i) {
-        const uint32_t b = pairs[size_t(i)].bFirst;
-        sources << (b < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[b]) : QString());
-    }
-    ReadAhead audio(sources, [&state, &pairs](int i, const ReadOnlyFile& file, uint64_t& offset) {
-        return sameAudioStart(state.b.files[pairs[size_t(i)].bFirst], file, offset);
-    });
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
@@ -210,7 +195,8 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
         if (feedback && feedback->abortRequested())
             path = QDir(destination).filePath(state.a.names[size_t(pairs[size_t(i)].aIndex)]);
         else
-            code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
+            code = writeOnePair(state, destination, pairs[size_t(i)], bPath(state, pairs[size_t(i)]), blockSize,
+                                minPadding, path, tag);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;
