@@ -37,7 +37,7 @@ struct Command {
     const char* name;
     const char* usage;   // arguments, after the name
     const char* summary; // one line for --help
-    CommandFn run;
+    CommandFn run;       // null: run by vornelic-cli-devices (cli/device_commands.h)
 };
 
 // Called from static initialisers in the command files.
