@@ -81,7 +81,11 @@ TEST(Install, IntoAnEmptyPrefixGivesAWorkingDesktopProgram)
     EXPECT_EQ(settings.exitCode, 0) << settings.err.toStdString();
     EXPECT_EQ(valueOf(settings.out, "Path_A"), home + QStringLiteral("/config/Vornelic"));
     EXPECT_EQ(QDir(prefix + QStringLiteral("/bin")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList({"vornelic", "vornelic-cli"}));
+              QStringList({"vornelic", "vornelic-cli", "vornelic-cli-devices"}));
+    // A device command is handed to the program beside it, which answers.
+    const ProcessResult play = runInstalled(prefix + QStringLiteral("/bin/vornelic-cli"), {"play"}, home);
+    EXPECT_EQ(play.exitCode, 2);
+    EXPECT_TRUE(play.err.contains("usage: vornelic-cli [--ini FILE] play ")) << play.err.toStdString();
     // A settings file put beside the program makes it a portable one again.
     ASSERT_TRUE(writeFile(prefix + QStringLiteral("/bin/Vornelic.ini"), "[Folder]\r\n"));
     settings = runInstalled(prefix + QStringLiteral("/bin/vornelic-cli"), {"settings"}, home);
