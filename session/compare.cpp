@@ -4,11 +4,14 @@
 #include "util/feedback.h"
 #include "util/file_name.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 namespace vn {
 
 namespace {
+
+constexpr qint64 ShowCountEveryMs = 50;
 
 // Reads one file of a side and gives its row: the full row, or only position and name when the
 // file cannot be read. Every file goes through the one read buffer.
@@ -76,9 +79,16 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
             clearComparison(state);
         return code;
     };
-    // Each file read is counted, shown and followed by a pump, so the window stays alive on a large folder.
+    // Each file is counted and followed by a pump, so the window stays alive on a large folder. The
+    // count is shown for the first and the last file and a few times a second in between: a repaint
+    // for every one of thousands of small files would cost more than reading them.
+    QElapsedTimer sinceShown;
     auto nextFile = [&] {
-        feedback.setStatus(3, QStringLiteral("%1/%2").arg(++done).arg(files));
+        ++done;
+        if (done == 1 || done == files || sinceShown.hasExpired(ShowCountEveryMs)) {
+            feedback.setStatus(3, QStringLiteral("%1/%2").arg(done).arg(files));
+            sinceShown.start();
+        }
         feedback.pumpMessages();
         return !feedback.abortRequested();
     };
