@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "encode/move_files.h"
+#include "encode/read_ahead.h"
 #include "util/byte_reader.h"
 #include "util/safe_file.h"
 #include "util/feedback.h"
@@ -52,10 +53,34 @@ QString bPath(const ComparisonState& state, const TrackPair& pair)
     return pair.bFirst < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[pair.bFirst]) : QString();
 }
 
-int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
-                 int blockSize, int minPadding, QString& path, QByteArray& tag)
+// The new tag of a pair: A's frames and B's TENC, TSSE, TLEN and MCDI in row order, then padding.
+struct NewTag {
+    std::array<QByteArrayView, TagFieldRowCount> frames;
+    int64_t bodySize = 0;
+    int64_t padding = 0;
+    int64_t length() const { return 10 + bodySize + padding; }
+};
+
+NewTag newTag(const FileTags& a, const FileTags& b, int blockSize, int minPadding)
 {
-    if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
+    NewTag t;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        t.frames[size_t(row)] = frameBytes(rowFromB(row) ? b : a, row);
+        t.bodySize += t.frames[size_t(row)].size();
+    }
+    t.padding = id3Padding(t.bodySize, blockSize, minPadding);
+    return t;
+}
+
+bool validPair(const ComparisonState& state, const TrackPair& pair)
+{
+    return pair.aIndex >= 0 && pair.aIndex < state.a.count() && pair.bFirst < uint32_t(state.b.count());
+}
+
+int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
+                 int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
+{
+    if (!validPair(state, pair))
         return WriteNotId3Pair;
     path = QDir(state.folderA).filePath(state.a.names[size_t(pair.aIndex)]);
     const FileTags& a = state.a.files[size_t(pair.aIndex)];
@@ -63,48 +88,41 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (!isId3Kind(a.header.version) || a.header.version != b.header.version)
         return WriteNotId3Pair;
 
-    // B's audio is copied from where the compare found it, which holds while B is the very file
-    // the compare read: of the same size and modification time.
     path = bFile;
-    const ReadOnlyFile source(bFile);
-    const FileStamp stamp{source.size(), source.modifiedNs()};
-    if (!source.isOpen() || stamp != b.stamp || b.audioOffset > stamp.size)
+    ReadAhead::Piece piece = audio.next();
+    if (piece.failed)
         return WriteCannotReadB;
 
-    std::array<QByteArrayView, TagFieldRowCount> frames;
-    int64_t bodySize = 0;
-    for (int row = 0; row < TagFieldRowCount; ++row) {
-        frames[size_t(row)] = frameBytes(rowFromB(row) ? b : a, row);
-        bodySize += frames[size_t(row)].size();
-    }
-    const int64_t padding = id3Padding(bodySize, blockSize, minPadding);
+    const NewTag t = newTag(a, b, blockSize, minPadding);
     path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
-    if (bodySize + padding > MaxTagSize)
+    if (t.bodySize + t.padding > MaxTagSize)
         return WriteTagTooLarge;
 
     tag.resize(0); // one block for every pair: fresh memory costs more than the copying
-    tag.reserve(qsizetype(10 + bodySize + padding));
+    tag.reserve(qsizetype(t.length()));
     tag.append("ID3", 3);
     tag.append(char(a.header.version));
     tag.append(char(a.header.revision));
     tag.append(char(writtenFlags(a.header)));
-    putSyncSafe(tag, uint32_t(bodySize + padding));
-    for (QByteArrayView frame : frames)
+    putSyncSafe(tag, uint32_t(t.bodySize + t.padding));
+    for (QByteArrayView frame : t.frames)
         tag.append(frame);
-    tag.append(qsizetype(padding), '\0');
+    tag.append(qsizetype(t.padding), '\0');
 
     // An existing file of that name is not looked for first: naming the finished file refuses it.
-    // The audio is copied by the kernel, page cache to page cache, without passing through here.
     NewFile out(path);
     if (!out.open() || !out.write(tag.constData(), tag.size()))
         return WriteCannotCreate;
-    if (!out.copyFrom(source.handle(), b.audioOffset, stamp.size - b.audioOffset)) {
-        const ReadOnlyFile now(bFile);
-        if (FileStamp{now.size(), now.modifiedNs()} != stamp) {
-            path = bFile; // B changed while it was copied
+    for (;;) {
+        if (!out.write(piece.data, piece.size))
+            return WriteCannotCreate;
+        if (piece.last)
+            break;
+        piece = audio.next();
+        if (piece.failed) {
+            path = bFile;
             return WriteCannotReadB;
         }
-        return WriteCannotCreate;
     }
     if (!out.commit())
         return nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
@@ -184,6 +202,24 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
+    // B's audio is read, in pair order, while the files before it are written. It is copied from
+    // where the compare found it, which holds while B is the very file the compare read: of the
+    // same size and modification time. The first piece ends where the new file's first block does.
+    QStringList sources;
+    for (int i = 0; i < count; ++i)
+        sources << bPath(state, pairs[size_t(i)]);
+    ReadAhead audio(sources, [&](int i, const ReadOnlyFile& file, uint64_t& offset, uint64_t& firstPiece) {
+        const TrackPair& pair = pairs[size_t(i)];
+        if (!validPair(state, pair))
+            return false;
+        const FileTags& b = state.b.files[pair.bFirst];
+        if (FileStamp{file.size(), file.modifiedNs()} != b.stamp || b.audioOffset > file.size())
+            return false;
+        offset = b.audioOffset;
+        const int64_t tagLength = newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length();
+        firstPiece = uint64_t(ReadAhead::PieceSize - tagLength % ReadAhead::PieceSize);
+        return true;
+    });
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
@@ -195,8 +231,7 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
         if (feedback && feedback->abortRequested())
             path = QDir(destination).filePath(state.a.names[size_t(pairs[size_t(i)].aIndex)]);
         else
-            code = writeOnePair(state, destination, pairs[size_t(i)], bPath(state, pairs[size_t(i)]), blockSize,
-                                minPadding, path, tag);
+            code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -31,47 +30,6 @@ bool writeAll(int fd, const char* data, size_t size)
             return false;
         data += n;
         size -= size_t(n);
-    }
-    return true;
-}
-
-// Reads exactly n bytes at offset; false on an error or a short file.
-bool readAll(int fd, char* to, uint64_t offset, size_t n)
-{
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, to, n, off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        to += got;
-        offset += uint64_t(got);
-        n -= size_t(got);
-    }
-    return true;
-}
-
-// The kernel's own copy hands the source's pages over in batches of sixteen: it copies as fast as
-// anything only when they land on whole pages of the new file, from a source offset on a page to a
-// destination offset on a batch boundary. Elsewhere (behind a new tag) every page is copied in two
-// pieces into small pages of the new file, which costs half as much again as a copy through a
-// buffer that stays in the processor's cache and whose writes fill whole blocks of the new file.
-constexpr uint64_t PageSize = 4096;
-constexpr uint64_t KernelCopyAlignment = 16 * PageSize;
-constexpr uint64_t CopyBlock = 256 * 1024;
-
-// Copies size bytes from offset of from to the end of to, which holds at bytes, each write ending
-// on a block boundary of to. One buffer serves every copy of a thread.
-bool copyInBlocks(int from, uint64_t offset, int to, uint64_t at, uint64_t size)
-{
-    thread_local const std::unique_ptr<char[]> buffer(new char[CopyBlock]);
-    while (size > 0) {
-        const uint64_t n = std::min(size, CopyBlock - at % CopyBlock);
-        if (!readAll(from, buffer.get(), offset, size_t(n)) || !writeAll(to, buffer.get(), size_t(n)))
-            return false;
-        offset += n;
-        at += n;
-        size -= n;
     }
     return true;
 }
@@ -344,15 +302,12 @@ bool NewFile::open()
 bool NewFile::write(const char* data, qint64 size)
 {
     failed_ = failed_ || size < 0 || !writeAll(fd_, data, size_t(size));
-    written_ += failed_ ? 0 : uint64_t(size);
     return !failed_;
 }
 
 bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
 {
-    const bool inKernel = offset % PageSize == 0 && written_ % KernelCopyAlignment == 0;
-    failed_ = failed_ || !(inKernel ? copyRange(fromFd, offset, fd_, size) : copyInBlocks(fromFd, offset, fd_, written_, size));
-    written_ += failed_ ? 0 : size;
+    failed_ = failed_ || !copyRange(fromFd, offset, fd_, size);
     return !failed_;
 }
 

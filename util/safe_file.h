@@ -56,9 +56,9 @@ public:
 
     bool open();
     bool write(const char* data, qint64 size);
-    // Copies size bytes of the open file from, starting at offset, to the end of what was written:
-    // in the kernel (page cache to page cache) where the two offsets let it copy whole pages, else
-    // through a buffer.
+    // Copies size bytes of the open file from, starting at offset, in the kernel where it can. (A copy
+    // into a shifted position, as a new tag makes, is faster through ReadAhead: the kernel would split
+    // every page in two.)
     bool copyFrom(int fromFd, uint64_t offset, uint64_t size);
     // Waits until the data written so far is on the disk.
     bool sync();
@@ -71,7 +71,6 @@ private:
     QString path_;
     QByteArray tempName_; // empty for a file without a name
     int fd_ = -1;
-    uint64_t written_ = 0;
     bool failed_ = false;
     bool committed_ = false;
 };

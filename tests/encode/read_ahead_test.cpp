@@ -1,0 +1,105 @@
+// Reading ahead: every byte in file order across pieces and files, a refused or missing file ending
+// the stream, a writer that gives up early or asks past the end never left waiting, and pieces that
+// end on the writer's blocks.
+#include "encode/read_ahead.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace vn::test {
+namespace {
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + seed) & 0xff);
+    return bytes;
+}
+
+// Everything the reader hands over, one entry per file; a failed piece ends the list with "failed".
+QList<QByteArray> drain(ReadAhead& audio, int files)
+{
+    QList<QByteArray> out;
+    for (int f = 0; f < files; ++f) {
+        QByteArray file;
+        for (;;) {
+            const ReadAhead::Piece piece = audio.next();
+            if (piece.failed)
+                return out << QByteArray("failed");
+            file.append(piece.data, piece.size);
+            if (piece.last)
+                break;
+        }
+        out << file;
+    }
+    return out;
+}
+
+TEST(ReadAheadTest, HandsOverEveryByteInOrderAndStopsAtARefusedFile)
+{
+    QTemporaryDir dir;
+    // Larger than all buffers together, empty after its skipped head, a piece and a bit.
+    const QList<QByteArray> files = {pattern(3 << 20, 1), pattern(100, 2), pattern((1 << 19) + 5, 3), pattern(50, 4)};
+    QStringList paths;
+    for (int i = 0; i < files.size(); ++i) {
+        paths << dir.filePath(QString::number(i));
+        ASSERT_TRUE(writeFile(paths.last(), files[i]));
+    }
+    const auto skipHead = [](int index, const ReadOnlyFile&, uint64_t& offset, uint64_t&) {
+        offset = index == 1 ? 100 : 10;
+        return index != 3;
+    };
+    {
+        ReadAhead audio(paths, skipHead);
+        const QList<QByteArray> got = drain(audio, 5);
+        ASSERT_EQ(got.size(), 4);
+        EXPECT_TRUE(got[0] == files[0].mid(10) && got[1].isEmpty() && got[2] == files[2].mid(10));
+        EXPECT_EQ(got[3], QByteArray("failed"));
+        EXPECT_TRUE(audio.next().failed); // asked past the end: an answer, not a wait
+    }
+    {
+        ReadAhead audio(QStringList{paths[0], dir.filePath(QStringLiteral("missing")), paths[2]}, skipHead);
+        const QList<QByteArray> got = drain(audio, 3);
+        EXPECT_EQ(got, (QList<QByteArray>{files[0].mid(10), QByteArray("failed")}));
+    }
+    {
+        ReadAhead audio(paths, skipHead);
+        EXPECT_FALSE(audio.next().failed); // the writer gives up after one piece of a long file
+    }
+    {
+        ReadAhead audio(paths, skipHead); // or before taking any
+    }
+}
+
+TEST(ReadAheadTest, AShorterFirstPieceMakesTheOthersEndOnTheWritersBlocks)
+{
+    QTemporaryDir dir;
+    const QByteArray file = pattern(3 * int(ReadAhead::PieceSize) + 1000, 5);
+    const QString path = dir.filePath(QStringLiteral("f"));
+    ASSERT_TRUE(writeFile(path, file));
+    // A writer with 1234 bytes of its own before the copy: every piece after the first ends where
+    // one of its blocks does.
+    constexpr uint64_t Head = 1234;
+    ReadAhead audio(QStringList{path}, [](int, const ReadOnlyFile&, uint64_t& offset, uint64_t& firstPiece) {
+        offset = 7;
+        firstPiece = ReadAhead::PieceSize - Head;
+        return true;
+    });
+    QByteArray got;
+    uint64_t written = Head;
+    for (;;) {
+        const ReadAhead::Piece piece = audio.next();
+        ASSERT_FALSE(piece.failed);
+        got.append(piece.data, piece.size);
+        written += uint64_t(piece.size);
+        if (piece.last)
+            break;
+        EXPECT_EQ(written % ReadAhead::PieceSize, 0u) << got.size();
+    }
+    EXPECT_TRUE(got == file.mid(7));
+}
+
+} // namespace
+} // namespace vn::test
