@@ -40,7 +40,7 @@ struct FileTags {
     uint32_t audioOffset = 0;  // MP3: 10 + tag size
     uint32_t audioSize = 0;    // MP3: file length - audio offset; less 128 once an ID3v1 block is split off
     bool audioAnalysed = false; // the MPEG walk has run over the audio
-    FileStamp stamp;           // MP3: the file read
+    FileStamp stamp{};         // MP3: the file read
     MpegFrameHeader mpegHeader{};
     MpegStreamInfo mpegInfo{};
 };
