@@ -2,7 +2,7 @@
 // The comparison session both front ends drive: the state of the last Compare A/B, the pairs of the
 // last Replace Tags run, and the Compare -> Replace Tags -> Move Files flow on them. While one step
 // runs (and pumps events), the session refuses every other step: nothing changes the state under a
-// running job.
+// running job, such as the thread that reads B's audio ahead during Replace Tags.
 
 #include "encode/move_files.h"
 #include "encode/replace_tags.h"

@@ -1,6 +1,6 @@
-// A new file that copies part of another behind what it wrote itself (as Replace Tags puts B's audio
-// behind a new tag): the same bytes whether the kernel copies or a buffer does, whatever the two
-// offsets, and a source that is too short fails the file rather than leaving it short.
+// A new file that copies part of another behind what it wrote itself: the head and the source's rest
+// whatever the two offsets (on pages or not), and a source that is too short fails the file rather
+// than leaving it short under the name.
 #include "support/test_support.h"
 #include "util/safe_file.h"
 
@@ -25,7 +25,7 @@ TEST(NewFileCopy, AnyHeadAndSourceOffsetGiveTheHeadAndTheSourcesRest)
     const ReadOnlyFile from(sourcePath);
     ASSERT_TRUE(from.isOpen());
 
-    // Heads on and off pages and 64 KB boundaries; source offsets on and off pages.
+    // Heads and source offsets on and off pages.
     int made = 0;
     for (qsizetype head : {0, 10, 4096, 65536, 100003, 262144 - 5}) {
         for (qsizetype offset : {0, 1, 4096, 5000, 262144 + 77}) {
@@ -41,7 +41,7 @@ TEST(NewFileCopy, AnyHeadAndSourceOffsetGiveTheHeadAndTheSourcesRest)
         }
     }
 
-    // More than the source holds: nothing under the name, on either path.
+    // More than the source holds: nothing under the name.
     for (qsizetype head : {0, 10}) {
         const QString path = dir.filePath(QStringLiteral("short%1").arg(head));
         NewFile out(path);
