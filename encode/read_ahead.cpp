@@ -82,7 +82,11 @@ ReadAhead::FileRead ReadAhead::readFile(int index)
     uint64_t piece = PieceSize;
     if (!file.isOpen() || !check_(index, file, offset, piece) || offset > file.size())
         return FileFailed;
-    piece = std::clamp<uint64_t>(piece, 1, PieceSize);
+    if (piece == 0) {
+        push(Piece{nullptr, 0, true, false, true});
+        return FileDone;
+    }
+    piece = std::min<uint64_t>(piece, PieceSize);
     uint64_t left = file.size() - offset;
     do {
         char* buffer = takeFreeBuffer();

@@ -27,8 +27,9 @@ public:
     static constexpr qsizetype PieceSize = qsizetype(1) << 18;
 
     // Decides, with file number index open, where the bytes to copy start (they run to the file's
-    // end) and how long the file's first piece is (PieceSize unless lowered); false refuses the
-    // file. Called on the reading thread.
+    // end) and how long the file's first piece is (PieceSize unless lowered; 0 leaves the file to
+    // the writer, who copies it some other way); false refuses the file. Called on the reading
+    // thread.
     using Check = std::function<bool(int index, const ReadOnlyFile& file, uint64_t& offset, uint64_t& firstPiece)>;
 
     ReadAhead(QStringList paths, Check check);
@@ -42,6 +43,7 @@ public:
         qsizetype size = 0;
         bool last = false;   // the file's last piece (an empty file has one empty piece)
         bool failed = false; // the file could not be opened, was refused or came out short: nothing follows
+        bool leftToWriter = false; // the check chose to leave the file (one empty last piece)
     };
     // The next piece in file order, waiting for it. It stays valid until the next call.
     Piece next();

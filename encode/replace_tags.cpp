@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace vn {
 
@@ -77,6 +78,21 @@ bool validPair(const ComparisonState& state, const TrackPair& pair)
     return pair.aIndex >= 0 && pair.aIndex < state.a.count() && pair.bFirst < uint32_t(state.b.count());
 }
 
+// B's audio is copied from where the compare found it, which holds while B is the very file the
+// compare read: of the same size and modification time.
+bool sameFile(const FileTags& b, const ReadOnlyFile& file)
+{
+    return file.isOpen() && FileStamp{file.size(), file.modifiedNs()} == b.stamp && b.audioOffset <= file.size();
+}
+
+// The kernel's own copy hands the source's pages over in batches of sixteen: it is the cheapest copy
+// when they land on whole pages of the new file, from a source offset on a page to a new tag whose
+// length is a multiple of such a batch (large ID3_Blk values give one). Behind any other tag it
+// would copy every page in two pieces into small pages of the new file, which costs more than
+// reading through the cache-sized pieces of ReadAhead, whose writes fill whole blocks.
+constexpr uint64_t PageSize = 4096;
+constexpr uint64_t KernelCopyBatch = 16 * PageSize;
+
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
                  int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
 {
@@ -97,6 +113,15 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
     if (t.bodySize + t.padding > MaxTagSize)
         return WriteTagTooLarge;
+    // The kernel copies this one: B is opened again and must still be the file the compare read.
+    std::optional<ReadOnlyFile> whole;
+    if (piece.leftToWriter) {
+        whole.emplace(bFile);
+        if (!sameFile(b, *whole)) {
+            path = bFile;
+            return WriteCannotReadB;
+        }
+    }
 
     tag.resize(0); // one block for every pair: fresh memory costs more than the copying
     tag.reserve(qsizetype(t.length()));
@@ -113,7 +138,14 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     NewFile out(path);
     if (!out.open() || !out.write(tag.constData(), tag.size()))
         return WriteCannotCreate;
-    for (;;) {
+    if (whole && !out.copyFrom(whole->handle(), b.audioOffset, whole->size() - b.audioOffset)) {
+        if (!sameFile(b, ReadOnlyFile(bFile))) {
+            path = bFile; // B changed while it was copied
+            return WriteCannotReadB;
+        }
+        return WriteCannotCreate;
+    }
+    while (!whole) {
         if (!out.write(piece.data, piece.size))
             return WriteCannotCreate;
         if (piece.last)
@@ -202,22 +234,22 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
-    // B's audio is read, in pair order, while the files before it are written. It is copied from
-    // where the compare found it, which holds while B is the very file the compare read: of the
-    // same size and modification time. The first piece ends where the new file's first block does.
+    // B's audio is read, in pair order, while the files before it are written; the first piece of
+    // a file ends where the new file's first block does.
     QStringList sources;
     for (int i = 0; i < count; ++i)
         sources << bPath(state, pairs[size_t(i)]);
     ReadAhead audio(sources, [&](int i, const ReadOnlyFile& file, uint64_t& offset, uint64_t& firstPiece) {
         const TrackPair& pair = pairs[size_t(i)];
-        if (!validPair(state, pair))
+        if (!validPair(state, pair) || !sameFile(state.b.files[pair.bFirst], file))
             return false;
         const FileTags& b = state.b.files[pair.bFirst];
-        if (FileStamp{file.size(), file.modifiedNs()} != b.stamp || b.audioOffset > file.size())
-            return false;
         offset = b.audioOffset;
-        const int64_t tagLength = newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length();
-        firstPiece = uint64_t(ReadAhead::PieceSize - tagLength % ReadAhead::PieceSize);
+        const uint64_t tagLength = uint64_t(newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length());
+        if (offset % PageSize == 0 && tagLength % KernelCopyBatch == 0)
+            firstPiece = 0; // the kernel's copy, by the writer
+        else
+            firstPiece = uint64_t(ReadAhead::PieceSize) - tagLength % uint64_t(ReadAhead::PieceSize);
         return true;
     });
     QByteArray tag;

@@ -101,5 +101,27 @@ TEST(ReadAheadTest, AShorterFirstPieceMakesTheOthersEndOnTheWritersBlocks)
     EXPECT_TRUE(got == file.mid(7));
 }
 
+TEST(ReadAheadTest, AFileLeftToTheWriterIsOneEmptyPieceAndTheNextFollows)
+{
+    QTemporaryDir dir;
+    const QList<QByteArray> files = {pattern(1000, 1), pattern(2000, 2)};
+    QStringList paths;
+    for (int i = 0; i < files.size(); ++i) {
+        paths << dir.filePath(QString::number(i));
+        ASSERT_TRUE(writeFile(paths.last(), files[i]));
+    }
+    ReadAhead audio(paths, [](int index, const ReadOnlyFile&, uint64_t&, uint64_t& firstPiece) {
+        if (index == 0)
+            firstPiece = 0;
+        return true;
+    });
+    const ReadAhead::Piece left = audio.next();
+    EXPECT_TRUE(left.leftToWriter && left.last && !left.failed);
+    EXPECT_EQ(left.size, 0);
+    const ReadAhead::Piece next = audio.next();
+    EXPECT_FALSE(next.leftToWriter || next.failed);
+    EXPECT_TRUE(next.last && QByteArray(next.data, next.size) == files[1]);
+}
+
 } // namespace
 } // namespace vn::test
