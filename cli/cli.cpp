@@ -9,6 +9,8 @@
 
 namespace vn::cli {
 
+bool handsOverDeviceWork = false;
+
 std::vector<Command>& commandTable();
 
 // A name's stray bytes print as replacement characters, so the output stays UTF-8.

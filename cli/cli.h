@@ -37,11 +37,15 @@ struct Command {
     const char* name;
     const char* usage;   // arguments, after the name
     const char* summary; // one line for --help
-    CommandFn run;
+    CommandFn run;       // null: run by vornelic-cli-devices (cli/device_commands.h)
 };
 
 // Called from static initialisers in the command files.
 bool registerCommand(const Command& command);
+
+// Set in vornelic-cli, which is built without the device libraries and hands the work that needs
+// them (the device commands, and --verify) to vornelic-cli-devices.
+extern bool handsOverDeviceWork;
 
 // Output helpers: UTF-8 on stdout and stderr.
 void printOut(const QString& text);

@@ -1,5 +1,6 @@
 #include "cd/cddb_query.h"
 #include "cli/cli.h"
+#include "cli/device_commands.h"
 
 namespace vn::cli {
 
@@ -68,8 +69,6 @@ int runCddb(Context& context, const QStringList& given)
 
 } // namespace
 
-VN_CLI_COMMAND("cddb", "CUE [--server URL] [--hello TEXT] [--proto N]",
-               "asks the CDDB servers for the titles of a CD image; prints its disc id, the query and the titles found",
-               runCddb);
+VN_CLI_COMMAND(CddbCommand.name, CddbCommand.usage, CddbCommand.summary, runCddb);
 
 } // namespace vn::cli

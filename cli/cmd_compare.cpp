@@ -53,20 +53,7 @@ int runCompare(Context& context, const QStringList& given)
         return ExitFailure;
     }
     // With --verify, B rows end in their pair's similarity ("-" when it cannot be checked).
-    std::vector<QString> matchColumn;
-    if (verify) {
-        const ComparisonState& state = session.state();
-        const std::vector<RecordingPair> pairs = listPairs(state);
-        std::vector<PairMatch> matches;
-        checkRecordings(pairs, state.cue ? &*state.cue : nullptr, context.feedback, 0, matches);
-        matchColumn.resize(state.rows.size());
-        for (size_t i = 0; i < pairs.size(); ++i) {
-            const int row = pairs[i].listRow;
-            if (row >= 0 && size_t(row) < matchColumn.size())
-                matchColumn[size_t(row)] = matches[i].similarity >= 0 ? QString::number(matches[i].similarity)
-                                                                      : QStringLiteral("-");
-        }
-    }
+    const std::vector<QString> matches = verify ? matchColumn(context, session.state()) : std::vector<QString>();
     QString out;
     for (int c = 0; c < ListColumnCount; ++c)
         out += (c ? QStringLiteral("\t") : QString()) + listColumnName(c);
@@ -78,7 +65,7 @@ int runCompare(Context& context, const QStringList& given)
         for (int c = 0; c < ListColumnCount; ++c)
             out += (c ? QStringLiteral("\t") : QString()) + tsvCell(rows[r][size_t(c)]);
         if (verify)
-            out += QLatin1Char('\t') + matchColumn[r];
+            out += QLatin1Char('\t') + matches[r];
         out += QLatin1Char('\n');
     }
     printOut(out);

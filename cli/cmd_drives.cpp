@@ -1,5 +1,6 @@
 #include "cd/cd_drive.h"
 #include "cli/cli.h"
+#include "cli/device_commands.h"
 
 namespace vn::cli {
 
@@ -29,7 +30,6 @@ int runDrives(Context&, const QStringList& args)
 
 } // namespace
 
-VN_CLI_COMMAND("drives", "[DEVICE ...]",
-               "lists the CD drives that hold an audio disc (or the named devices and .cue images that do)", runDrives);
+VN_CLI_COMMAND(DrivesCommand.name, DrivesCommand.usage, DrivesCommand.summary, runDrives);
 
 } // namespace vn::cli

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/device_commands.h"
 #include "containers/read_file_tags.h"
 #include "media/comparison.h"
 #include "play/playback.h"
@@ -56,7 +57,8 @@ bool loadTarget(const Context& context, const QString& target, ComparisonState& 
     state.a.names.push_back(info.fileName());
     state.a.files.emplace_back();
     // The tags only label the status texts; a file they cannot be read from still plays.
-    if (readFileTags(state.folderA, info.fileName(), state.a.files.back(), state.audioBuffer) == 0)
+    QByteArray readBuffer;
+    if (readFileTags(state.folderA, info.fileName(), state.a.files.back(), readBuffer) == 0)
         state.rows.push_back(buildListRow(0, info.fileName(), state.a.files.back()));
     row = 0;
     return true;
@@ -120,9 +122,6 @@ int runPlay(Context& context, const QStringList& given)
 
 } // namespace
 
-VN_CLI_COMMAND("play", "FILE|CUE[#TRACK] [--seconds N]",
-               "plays a file or a CD image's track (the first without #TRACK) once on the default audio output, "
-               "or its first N seconds; prints the play time each second",
-               runPlay);
+VN_CLI_COMMAND(PlayCommand.name, PlayCommand.usage, PlayCommand.summary, runPlay);
 
 } // namespace vn::cli

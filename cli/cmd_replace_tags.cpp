@@ -38,7 +38,7 @@ int runReplaceTags(Context& context, const QStringList& given)
     if (verify) {
         const ComparisonState& state = session.state();
         const PairList list = folderPairs(state.a.count(), state.b.count(), state.trackOffsetB);
-        if (const int code = refuseMismatches(context, state, recordingPairs(state, list), force); code != ExitOk)
+        if (const int code = refuseMismatches(context, state, list, force); code != ExitOk)
             return code;
     }
     ReplaceOutcome outcome;

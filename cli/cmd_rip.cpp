@@ -1,5 +1,6 @@
 #include "cd/cd_image.h"
 #include "cli/cli.h"
+#include "cli/device_commands.h"
 #include "util/numbers.h"
 
 #include <QFileInfo>
@@ -87,8 +88,6 @@ int runRip(Context& context, const QStringList& given)
 
 } // namespace
 
-VN_CLI_COMMAND("rip", "DRIVE --cue OUT.cue [--format wav|bin|img] [--block N] [--no-paranoia]",
-               "reads the audio CD in DRIVE (a device, or the .cue of an image) into an image file with its cue sheet",
-               runRip);
+VN_CLI_COMMAND(RipCommand.name, RipCommand.usage, RipCommand.summary, runRip);
 
 } // namespace vn::cli

@@ -1,5 +1,6 @@
 // vornelic-cli: the program's work without its window, for scripts, servers and tests.
 #include "cli/cli.h"
+#include "cli/device_commands.h"
 #include "config/install_layout.h"
 #include "util/file_name.h"
 
@@ -7,6 +8,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace vn::cli {
@@ -46,6 +50,17 @@ void printHelp()
     text += QStringLiteral("User's manual: %1\n")
                 .arg(QFileInfo::exists(manual) ? QDir::toNativeSeparators(manual) : QStringLiteral("not found"));
     printOut(text);
+}
+
+// A command this program was built without: the program beside it that has every command takes
+// this process's place, with the same arguments, before anything (the settings) is loaded.
+int handOver(char* argv[])
+{
+    QByteArray program = vn::pathBytes(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(DevicesProgramName)));
+    argv[0] = program.data();
+    ::execv(program.constData(), argv);
+    printErr(QStringLiteral("cannot start %1: %2\n").arg(vn::pathFromBytes(program), QString::fromLocal8Bit(std::strerror(errno))));
+    return ExitFailure;
 }
 
 } // namespace
@@ -102,6 +117,9 @@ int main(int argc, char* argv[])
         printErr(QStringLiteral("unknown command %1; see vornelic-cli --help\n").arg(name));
         return ExitUsage;
     }
+
+    if (!command->run || (handsOverDeviceWork && args.contains(QStringLiteral("--verify"))))
+        return handOver(argv);
 
     context.settings = vn::defaultSettings(vn::resolveExeDir());
     if (context.iniPath.isEmpty())

@@ -1,21 +1,22 @@
 #pragma once
-// --verify of the commands that write: every pair is checked to be the same recording before
-// anything is written; mismatched pairs are named and refused unless --force is given.
+// --verify of compare and of the commands that write: every pair is checked to be the same
+// recording. The check needs FFmpeg's and chromaprint's libraries, so it lives in
+// vornelic-cli-devices; vornelic-cli hands every command with --verify over to it (main.cpp).
 
 #include "cli/cli.h"
-#include "verify/same_recording.h"
+#include "encode/replace_tags.h"
 
 #include <vector>
 
 namespace vn::cli {
 
-// The threshold of the settings, kept within 0 to 100 %.
-int matchThreshold(const Settings& settings);
+// The "match %" cell of every list row: the similarity of the pair a B row shows, "-" when it
+// cannot be checked, empty on the other rows.
+std::vector<QString> matchColumn(Context& context, const ComparisonState& state);
 
-// Checks the pairs (B's image range through state's cue sheet). ExitOk when every pair reaches the
+// Checks the pairs (B's image ranges through state's cue sheet). ExitOk when every pair reaches the
 // threshold, or when force is set (the mismatched pairs are then only named on stderr); otherwise
 // ExitFailure after naming them. encode and batch call this with the pairs of their run.
-int refuseMismatches(Context& context, const ComparisonState& state, const std::vector<RecordingPair>& pairs,
-                     bool force);
+int refuseMismatches(Context& context, const ComparisonState& state, const PairList& pairs, bool force);
 
 } // namespace vn::cli

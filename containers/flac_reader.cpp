@@ -214,7 +214,7 @@ int readFlacDevice(QString* dump, QIODevice& device, const QString& displayPath,
 int readFlacFile(QString* dump, const QString& path, ContainerTags* out)
 {
     QFile file;
-    if (!openForReading(file, path))
+    if (!openForReading(file, path, true))
         return FlacCannotOpen;
     return readFlacDevice(dump, file, path, out);
 }

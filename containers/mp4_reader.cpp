@@ -797,7 +797,7 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
 int readMp4File(QString* dump, const QString& path, ContainerTags* out)
 {
     QFile file;
-    if (!openForReading(file, path))
+    if (!openForReading(file, path, true))
         return Mp4CannotOpen;
     return readMp4Device(dump, file, path, out);
 }

@@ -24,11 +24,11 @@ int dumpFile(const QString& path, QString& text, QString& kindName)
     if (ext == u"mp3") { // mp3 branch
         kindName = QStringLiteral("MP3");
         FileTags file;
-        QByteArray audio;
-        const int code = readMp3FileTags(path, file, audio);
+        QByteArray readBuffer;
+        const int code = readMp3FileTags(path, file, readBuffer);
         if (code == ReadTagsCannotOpen || code == ReadTagsNoMemory)
             return PropertiesCannotOpen;
-        if (code != ReadTagsOk || !analyseFileAudio(file, audio))
+        if (code != ReadTagsOk || !file.audioAnalysed)
             return PropertiesUnknownKind; // no ID3v2 tag of a version the listing knows
         const QFileInfo info(path);
         dumpHeading(text, QDir::toNativeSeparators(info.absolutePath()), info.fileName());

@@ -23,11 +23,11 @@ bool isContainerExtension(const QString& ext)
     return ext == u"mp4" || ext == u"m4a" || ext == u"flac" || ext == u"mka" || ext == u"webm" || ext == u"wav";
 }
 
-int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
+int readFileTags(const QString& path, FileTags& file, QByteArray& readBuffer)
 {
     const QString ext = QFileInfo(path).suffix().toLower();
     if (ext == u"mp3")
-        return readMp3FileTags(path, file, audioBuffer);
+        return readMp3FileTags(path, file, readBuffer);
     file = FileTags{};
     if (!isContainerExtension(ext))
         return ReadTagsCannotOpen;
@@ -35,9 +35,9 @@ int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
     return ReadTagsOk;
 }
 
-int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer)
+int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& readBuffer)
 {
-    return readFileTags(QDir(folder).filePath(fileName), file, audioBuffer);
+    return readFileTags(QDir(folder).filePath(fileName), file, readBuffer);
 }
 
 namespace {

@@ -26,10 +26,10 @@ struct FileTags;
 bool isContainerExtension(const QString& ext);
 
 // Reads the file by its extension (ignoring case) into the side's slot; a ReadTagsCode. An MP3 is
-// read by readMp3FileTags (its audio into audioBuffer). A container's record is filled as far as
-// its reader got: the slot counts as read whatever the reader reports. Other extensions give
-// ReadTagsCannotOpen.
-int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
-int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer);
+// read by readMp3FileTags (through readBuffer, which the caller keeps for the next file). A
+// container's record is filled as far as its reader got: the slot counts as read whatever the
+// reader reports. Other extensions give ReadTagsCannotOpen.
+int readFileTags(const QString& path, FileTags& file, QByteArray& readBuffer);
+int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& readBuffer);
 
 } // namespace vn

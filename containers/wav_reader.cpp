@@ -91,7 +91,7 @@ int readWavDevice(QIODevice& device, ContainerTags& out)
 int readWavFile(const QString& path, ContainerTags& out)
 {
     QFile file;
-    if (!openForReading(file, path))
+    if (!openForReading(file, path, true))
         return WavCannotOpen;
     return readWavDevice(file, out);
 }

@@ -79,14 +79,21 @@ ReadAhead::FileRead ReadAhead::readFile(int index)
 {
     const ReadOnlyFile file(paths_[index]);
     uint64_t offset = 0;
-    if (!file.isOpen() || !check_(index, file, offset) || offset > file.size())
+    uint64_t piece = PieceSize;
+    if (!file.isOpen() || !check_(index, file, offset, piece) || offset > file.size())
         return FileFailed;
+    if (piece == 0) {
+        push(Piece{nullptr, 0, true, false, true});
+        return FileDone;
+    }
+    piece = std::min<uint64_t>(piece, PieceSize);
     uint64_t left = file.size() - offset;
     do {
         char* buffer = takeFreeBuffer();
         if (!buffer)
             return FileStopped;
-        const qsizetype want = qsizetype(std::min<uint64_t>(left, uint64_t(PieceSize)));
+        const qsizetype want = qsizetype(std::min(left, piece));
+        piece = PieceSize;
         const qsizetype got = file.readInto(offset, buffer, want);
         if (got != want) {
             std::lock_guard lock(mutex_);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace vn {
 
@@ -25,21 +26,54 @@ void putSyncSafe(QByteArray& out, uint32_t value)
         out.append(char((value >> shift) & 0x7f));
 }
 
-// B may have changed since the compare: its audio must still start where the compare found it.
-bool sameAudioStart(const FileTags& b, const ReadOnlyFile& file, uint64_t& audioOffset)
+QString bPath(const ComparisonState& state, const TrackPair& pair)
 {
-    TagHeader header;
-    uint32_t tagSize = 0;
-    if (id3HeaderCode(file.readAt(0, 10), file.size(), header, tagSize) != ReadTagsOk || 10 + uint64_t(tagSize) != b.audioOffset)
-        return false;
-    audioOffset = b.audioOffset;
-    return true;
+    return pair.bFirst < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[pair.bFirst]) : QString();
 }
+
+// The new tag of a pair: A's frames and B's TENC, TSSE, TLEN and MCDI in row order, then padding.
+struct NewTag {
+    std::array<QByteArrayView, TagFieldRowCount> frames;
+    int64_t bodySize = 0;
+    int64_t padding = 0;
+    int64_t length() const { return 10 + bodySize + padding; }
+};
+
+NewTag newTag(const FileTags& a, const FileTags& b, int blockSize, int minPadding)
+{
+    NewTag t;
+    for (int row = 0; row < TagFieldRowCount; ++row) {
+        t.frames[size_t(row)] = id3FrameBytes(rowFromB(row) ? b : a, row);
+        t.bodySize += t.frames[size_t(row)].size();
+    }
+    t.padding = id3Padding(t.bodySize, blockSize, minPadding);
+    return t;
+}
+
+bool validPair(const ComparisonState& state, const TrackPair& pair)
+{
+    return pair.aIndex >= 0 && pair.aIndex < state.a.count() && pair.bFirst < uint32_t(state.b.count());
+}
+
+// B's audio is copied from where the compare found it, which holds while B is the very file the
+// compare read: of the same size and modification time.
+bool sameFile(const FileTags& b, const ReadOnlyFile& file)
+{
+    return file.isOpen() && FileStamp{file.size(), file.modifiedNs()} == b.stamp && b.audioOffset <= file.size();
+}
+
+// The kernel's own copy hands the source's pages over in batches of sixteen: it is the cheapest copy
+// when they land on whole pages of the new file, from a source offset on a page to a new tag whose
+// length is a multiple of such a batch (large ID3_Blk values give one). Behind any other tag it
+// would copy every page in two pieces into small pages of the new file, which costs more than
+// reading through the cache-sized pieces of ReadAhead, whose writes fill whole blocks.
+constexpr uint64_t PageSize = 4096;
+constexpr uint64_t KernelCopyBatch = 16 * PageSize;
 
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
                  int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
 {
-    if (pair.aIndex < 0 || pair.aIndex >= state.a.count() || pair.bFirst >= uint32_t(state.b.count()))
+    if (!validPair(state, pair))
         return WriteNotId3Pair;
     path = QDir(state.folderA).filePath(state.a.names[size_t(pair.aIndex)]);
     const FileTags& a = state.a.files[size_t(pair.aIndex)];
@@ -52,33 +86,43 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
     if (piece.failed)
         return WriteCannotReadB;
 
-    std::array<QByteArrayView, TagFieldRowCount> frames;
-    int64_t bodySize = 0;
-    for (int row = 0; row < TagFieldRowCount; ++row) {
-        frames[size_t(row)] = id3FrameBytes(rowFromB(row) ? b : a, row);
-        bodySize += frames[size_t(row)].size();
-    }
-    const int64_t padding = id3Padding(bodySize, blockSize, minPadding);
+    const NewTag t = newTag(a, b, blockSize, minPadding);
     path = QDir(destination).filePath(state.a.names[size_t(pair.aIndex)]);
-    if (bodySize + padding > MaxTagSize)
+    if (t.bodySize + t.padding > MaxTagSize)
         return WriteTagTooLarge;
+    // The kernel copies this one: B is opened again and must still be the file the compare read.
+    std::optional<ReadOnlyFile> whole;
+    if (piece.leftToWriter) {
+        whole.emplace(bFile);
+        if (!sameFile(b, *whole)) {
+            path = bFile;
+            return WriteCannotReadB;
+        }
+    }
 
     tag.resize(0); // one block for every pair: fresh memory costs more than the copying
-    tag.reserve(qsizetype(10 + bodySize + padding));
+    tag.reserve(qsizetype(t.length()));
     tag.append("ID3", 3);
     tag.append(char(a.header.version));
     tag.append(char(a.header.revision));
     tag.append(char(id3WrittenFlags(a.header)));
-    putSyncSafe(tag, uint32_t(bodySize + padding));
-    for (QByteArrayView frame : frames)
+    putSyncSafe(tag, uint32_t(t.bodySize + t.padding));
+    for (QByteArrayView frame : t.frames)
         tag.append(frame);
-    tag.append(qsizetype(padding), '\0');
+    tag.append(qsizetype(t.padding), '\0');
 
     // An existing file of that name is not looked for first: naming the finished file refuses it.
     NewFile out(path);
     if (!out.open() || !out.write(tag.constData(), tag.size()))
         return WriteCannotCreate;
-    for (;;) {
+    if (whole && !out.copyFrom(whole->handle(), b.audioOffset, whole->size() - b.audioOffset)) {
+        if (!sameFile(b, ReadOnlyFile(bFile))) {
+            path = bFile; // B changed while it was copied
+            return WriteCannotReadB;
+        }
+        return WriteCannotCreate;
+    }
+    while (!whole) {
         if (!out.write(piece.data, piece.size))
             return WriteCannotCreate;
         if (piece.last)
@@ -190,14 +234,23 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
-    // B's audio is read, in pair order, while the files before it are written.
+    // B's audio is read, in pair order, while the files before it are written; the first piece of
+    // a file ends where the new file's first block does.
     QStringList sources;
-    for (int i = 0; i < count; ++i) {
-        const uint32_t b = pairs[size_t(i)].bFirst;
-        sources << (b < uint32_t(state.b.count()) ? QDir(state.folderB).filePath(state.b.names[b]) : QString());
-    }
-    ReadAhead audio(sources, [&state, &pairs](int i, const ReadOnlyFile& file, uint64_t& offset) {
-        return sameAudioStart(state.b.files[pairs[size_t(i)].bFirst], file, offset);
+    for (int i = 0; i < count; ++i)
+        sources << bPath(state, pairs[size_t(i)]);
+    ReadAhead audio(sources, [&](int i, const ReadOnlyFile& file, uint64_t& offset, uint64_t& firstPiece) {
+        const TrackPair& pair = pairs[size_t(i)];
+        if (!validPair(state, pair) || !sameFile(state.b.files[pair.bFirst], file))
+            return false;
+        const FileTags& b = state.b.files[pair.bFirst];
+        offset = b.audioOffset;
+        const uint64_t tagLength = uint64_t(newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length());
+        if (offset % PageSize == 0 && tagLength % KernelCopyBatch == 0)
+            firstPiece = 0; // the kernel's copy, by the writer
+        else
+            firstPiece = uint64_t(ReadAhead::PieceSize) - tagLength % uint64_t(ReadAhead::PieceSize);
+        return true;
     });
     QByteArray tag;
     for (int i = 0; i < count; ++i) {

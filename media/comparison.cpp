@@ -145,7 +145,6 @@ void clearComparison(ComparisonState& state)
     state.a = FileList{};
     state.b = FileList{};
     state.cue.reset();
-    state.audioBuffer = QByteArray();
     state.rows.clear();
 }
 

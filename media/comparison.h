@@ -50,13 +50,12 @@ struct ComparisonState {
     FileList a;
     FileList b;             // empty in CD image mode
     std::optional<CueSheet> cue;
-    QByteArray audioBuffer; // shared by every MP3 of both sides
     std::vector<ListRow> rows;
 
     int countB() const { return cue ? cue->trackCount : b.count(); }
 };
 
-// Releases both sides, the cue sheet, the audio buffer and the rows.
+// Releases both sides, the cue sheet and the rows.
 void clearComparison(ComparisonState& state);
 
 // The texts of one list row for a file read with code 0.

@@ -4,10 +4,8 @@
 #include "util/safe_file.h"
 #include "util/text_codec.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace vn {
@@ -23,8 +21,8 @@ void clearFile(FileTags& file)
     file.tagBuffer = QByteArray();
     file.audioOffset = 0;
     file.audioSize = 0;
-    file.audioLoaded = false;
     file.audioAnalysed = false;
+    file.stamp = {};
     file.mpegHeader = {};
     file.mpegInfo = {};
 }
@@ -236,23 +234,28 @@ TagValue id3FrameContent(uint8_t version, const TagValue& frame)
     return ownValue(resynchronised(content), frame.flags);
 }
 
-int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer)
+int readMp3FileTags(const QString& path, FileTags& file, QByteArray& readBuffer)
 {
     clearFile(file);
-    QFile f;
-    if (!openForReading(f, path))
+    const ReadOnlyFile f(path);
+    if (!f.isOpen())
         return ReadTagsCannotOpen;
-    const qint64 length = f.size();
+    uint64_t length = f.size();
     // Offsets and sizes are kept in 32 bits.
-    if (length < 0 || uint64_t(length) > UINT32_MAX)
+    if (length > UINT32_MAX)
         return ReadTagsCannotOpen;
-    char head[Id3HeaderSize];
-    const qint64 got = f.read(head, Id3HeaderSize);
-    if (got < 0)
-        return ReadTagsCannotOpen;
+    file.stamp = FileStamp{length, f.modifiedNs()};
+    const qsizetype capacity = Mp3ReadPiece + qsizetype(MpegStreamWalker::MostKept);
+    if (readBuffer.size() < capacity)
+        readBuffer = QByteArray(capacity, Qt::Uninitialized);
+    char* const buffer = readBuffer.data();
+
+    // The first piece holds the header and, mostly, the whole tag and the audio's start.
+    qsizetype have = f.readInto(0, buffer, qsizetype(std::min<uint64_t>(length, uint64_t(Mp3ReadPiece))));
+    uint64_t readTo = uint64_t(have);
     uint32_t tagSize = 0;
     TagHeader tagHeader;
-    const int code = id3HeaderCode(QByteArrayView(head, got), uint64_t(length), tagHeader, tagSize);
+    const int code = id3HeaderCode(QByteArrayView(buffer, have), length, tagHeader, tagSize);
     if (code != ReadTagsOk)
         return code;
     file.header = tagHeader;
@@ -263,28 +266,52 @@ int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer
         file.tagBuffer = QByteArray();
         return ReadTagsNoMemory;
     }
-    if (f.read(file.tagBuffer.data(), tagSize) != qint64(tagSize)) {
-        clearFile(file); // the file shrank under us
-        return ReadTagsTagPastEnd;
+    const qsizetype inPiece = std::min<qsizetype>(have - qsizetype(Id3HeaderSize), qsizetype(tagSize));
+    std::memcpy(file.tagBuffer.data(), buffer + Id3HeaderSize, size_t(inPiece));
+    if (inPiece < qsizetype(tagSize)) {
+        // A tag larger than the piece: its rest straight into its own buffer.
+        const qsizetype rest = qsizetype(tagSize) - inPiece;
+        if (f.readInto(readTo, file.tagBuffer.data() + inPiece, rest) != rest) {
+            clearFile(file); // the file shrank under us
+            return ReadTagsTagPastEnd;
+        }
+        readTo += uint64_t(rest);
+        have = 0;
     }
     fillId3Record(tagHeader, file.tagBuffer, file.record);
-
     file.audioOffset = Id3HeaderSize + tagSize;
     file.audioSize = uint32_t(length) - file.audioOffset;
-    if (file.audioSize > uint32_t(audioBuffer.size())) {
-        audioBuffer = QByteArray(); // let the old block go before taking the larger one
-        try {
-            audioBuffer.resize(qsizetype(file.audioSize));
-        } catch (const std::bad_alloc&) {
-            audioBuffer = QByteArray();
-            return ReadTagsOk; // the tags stand; the stream is left unanalysed
+    // Only the versions the list knows are walked; the others need none of their audio.
+    if (!isId3Kind(tagHeader.version))
+        return ReadTagsOk;
+    file.audioAnalysed = true;
+    if (file.audioSize == 0)
+        return ReadTagsOk;
+
+    MpegStreamWalker walker(file.audioSize);
+    // The piece's bytes from start on are audio; the walk keeps a few of them for the next piece.
+    qsizetype start = have > qsizetype(file.audioOffset) ? qsizetype(file.audioOffset) : have;
+    for (;;) {
+        const bool last = readTo >= length;
+        const size_t done = walker.walk(QByteArrayView(buffer + start, have - start), last);
+        if (last)
+            break;
+        const qsizetype kept = have - start - qsizetype(done);
+        std::memmove(buffer, buffer + start + qsizetype(done), size_t(kept));
+        start = 0;
+        const qsizetype want = qsizetype(std::min<uint64_t>(length - readTo, uint64_t(capacity - kept)));
+        const qsizetype got = f.readInto(readTo, buffer + kept, want);
+        have = kept + got;
+        readTo += uint64_t(got);
+        if (got != want) {
+            // The file ended early (it shrank under us): the walk ends where its bytes do.
+            length = readTo;
+            file.audioSize = uint32_t(length - file.audioOffset);
         }
     }
-    const qint64 read = file.audioSize ? f.read(audioBuffer.data(), file.audioSize) : 0;
-    if (read < 0)
-        return ReadTagsOk;
-    file.audioSize = uint32_t(read);
-    file.audioLoaded = true;
+    walker.finish(file.mpegHeader, file.mpegInfo, file.record);
+    if (walker.hasId3v1())
+        file.audioSize -= Id3v1Size;
     return ReadTagsOk;
 }
 
@@ -294,33 +321,28 @@ bool readId3TagOnly(const QString& path, FileTags& file)
     const ReadOnlyFile f(path);
     if (!f.isOpen())
         return false;
-    // Most tags fit the first read; a larger one (a big picture) takes a second.
-    constexpr uint64_t FirstRead = 16384;
-    const QByteArray head = f.readAt(0, FirstRead);
+    // Most tags fit the first page; a larger one (a big picture) takes a second read for its rest.
+    // (Replace Tags copies the audio after it: little of that is read here as well.)
+    constexpr uint64_t FirstRead = 4096;
+    QByteArray head = f.readAt(0, FirstRead);
     TagHeader header;
     uint32_t tagSize = 0;
     if (id3HeaderCode(head, f.size(), header, tagSize) != ReadTagsOk || !isId3Kind(header.version))
         return false;
-    file.tagBuffer = 10 + qsizetype(tagSize) <= head.size() ? head.sliced(10, tagSize) : f.readAt(10, tagSize);
+    if (10 + qsizetype(tagSize) <= head.size()) {
+        file.tagBuffer = head.sliced(10, tagSize);
+    } else {
+        head.remove(0, 10);
+        head.append(f.readAt(uint64_t(10 + head.size()), tagSize - uint64_t(head.size())));
+        file.tagBuffer = std::move(head);
+    }
     if (file.tagBuffer.size() != qsizetype(tagSize))
         return false;
     file.header = header;
     fillId3Record(header, file.tagBuffer, file.record);
     file.audioOffset = 10 + tagSize;
     file.audioSize = uint32_t(uint64_t(f.size()) - file.audioOffset);
-    return true;
-}
-
-bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer)
-{
-    if (file.audioAnalysed)
-        return true;
-    if (!file.audioLoaded || !isId3Kind(file.header.version))
-        return false;
-    const qsizetype n = std::min<qsizetype>(audioBuffer.size(), file.audioSize);
-    analyseMpegStream(QByteArrayView(audioBuffer).first(n), file.audioSize, file.mpegHeader, file.mpegInfo,
-                      file.record);
-    file.audioAnalysed = true;
+    file.stamp = FileStamp{f.size(), f.modifiedNs()};
     return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Reading one file of a side into its record: the ID3v2 tag of an MP3 (versions 2, 3 and 4), its
-// audio data into the shared buffer, and the decoding of ID3v2 texts.
+// Reading one file of a side into its record: the ID3v2 tag of an MP3 (versions 2, 3 and 4), the
+// walk over its audio, and the decoding of ID3v2 texts.
 
 #include "media/mpeg_analysis.h"
 #include "media/tag_record.h"
@@ -22,6 +22,14 @@ enum ReadTagsCode : int {
     ReadTagsNoMemory = 5,     // no memory for the tag body
 };
 
+// The file a record was read from, as it stood then: Replace Tags copies B's audio only from the
+// very file the comparison read.
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t modifiedNs = 0; // modification time, nanoseconds since the epoch
+    bool operator==(const FileStamp&) const = default;
+};
+
 // Everything the side's list keeps per file. The record's values share tagBuffer (rows 0 to 14,
 // or a decoded copy of it) and carry the numbers of rows 15 to 20 themselves, so a FileTags copies
 // and moves like any value.
@@ -31,24 +39,25 @@ struct FileTags {
     QByteArray tagBuffer;      // MP3: the tag body after the 10-byte header, as stored
     uint32_t audioOffset = 0;  // MP3: 10 + tag size
     uint32_t audioSize = 0;    // MP3: file length - audio offset; less 128 once an ID3v1 block is split off
-    bool audioLoaded = false;  // the audio data stands in the shared buffer
-    bool audioAnalysed = false; // analyseFileAudio has run (it lowers audioSize, so only once)
+    bool audioAnalysed = false; // the MPEG walk has run over the audio
+    FileStamp stamp{};         // MP3: the file read
     MpegFrameHeader mpegHeader{};
     MpegStreamInfo mpegInfo{};
 };
 
-// Reads an MP3 file: the ID3v2 tag into the record and the audio data into audioBuffer, the buffer
-// shared by every file of both sides, which grows to the largest audio size met and is reused
-// otherwise. The MPEG analysis is not run here.
-int readMp3FileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
+// The size of the pieces an MP3 is read in: the reader's buffer stays in the processor's cache,
+// so the walk over a piece finds it there.
+inline constexpr qsizetype Mp3ReadPiece = qsizetype(1) << 17;
+
+// Reads an MP3 file from start to end once, through readBuffer (a buffer of a few pieces' size,
+// kept by the caller and reused for every file): the ID3v2 tag into the record and, for ID3v2
+// versions 2 to 4, the MPEG walk over the audio as it passes (rows 15 to 20, mpegHeader,
+// mpegInfo). A file that cannot be read to its end is walked as far as it was read.
+int readMp3FileTags(const QString& path, FileTags& file, QByteArray& readBuffer);
 
 // The ID3v2 header and tag of an MP3 file, without its audio, into file (header, tag buffer,
-// record and audio offset). False when it is not an MP3 with an ID3v2 tag inside its length.
+// record, audio offset and stamp). False when it is not an MP3 with an ID3v2 tag inside its length.
 bool readId3TagOnly(const QString& path, FileTags& file);
-
-// Runs the MPEG analysis on the audio that readMp3FileTags left in audioBuffer, for ID3v2 kinds 2 to 4
-// (the only ones analysed). Returns false when it was not run.
-bool analyseFileAudio(FileTags& file, const QByteArray& audioBuffer);
 
 // The steps of readFileTags on bytes already in memory. id3HeaderCode checks the 10-byte header
 // against the file's length and gives code 0, 2, 3 or 4 (the TagHeader and tag size are set on 0).

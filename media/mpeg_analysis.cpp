@@ -58,12 +58,14 @@ uint32_t cbrSampleCount(uint32_t dataSize, const MpegFrameHeader& first)
     return clampToU32(int64_t((uint64_t(dataSize) * first.sampleRate + bytesPerSecond / 2) / bytesPerSecond));
 }
 
+// The Xing/Info header and the LAME tag after it: the delay/padding field ends at x + 143.
+constexpr size_t XingLameSize = 144;
+
 } // namespace
 
 bool readXingHeader(const ByteReader& data, size_t x, const MpegFrameHeader& first, MpegStreamInfo& info)
 {
-    constexpr size_t LameTagEnd = 144; // the delay/padding field ends at x + 143
-    if (x > data.size() || data.size() - x < LameTagEnd)
+    if (x > data.size() || data.size() - x < XingLameSize)
         return false;
     const QByteArrayView tag = data.viewAt(x, 4);
     if (tag != QByteArrayView("Xing") && tag != QByteArrayView("Info"))
@@ -133,63 +135,116 @@ int parseFrameHeader(QByteArrayView bytes, MpegFrameHeader& header)
     return FrameHeaderOk;
 }
 
-void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeader& header, MpegStreamInfo& info,
-                       TagRecord& record)
-{
-    if (audioSize == 0)
-        return;
-    header = {};
-    info = {};
-    size_t n = std::min(size_t(audio.size()), size_t(audioSize));
-    const ByteReader whole(audio.first(qsizetype(n)));
-    if (n >= Id3v1Size && whole.viewAt(n - Id3v1Size, 3) == QByteArrayView("TAG")) {
-        const QByteArrayView block = whole.viewAt(n - Id3v1Size, Id3v1Size);
-        std::memcpy(info.id3v1.data(), block.data(), Id3v1Size);
-        n -= Id3v1Size;
-        audioSize -= Id3v1Size;
-    }
-    const ByteReader data(whole.viewAt(0, n));
-    info.dataSize = uint32_t(n);
-    info.minBitRate = 0x7FFFFFFF;
-    info.minFrameLength = 0x7FFFFFFF;
+MpegStreamWalker::MpegStreamWalker(uint64_t audioSize) : total_(audioSize) {}
 
-    uint64_t bitRateSum = 0;
-    MpegFrameHeader frame;
-    size_t p = 0;
-    while (p < n) {
-        if (data.at(p) != 0xFF || parseFrameHeader(data.viewAt(p, 4), frame) != FrameHeaderOk) {
-            ++p;
+size_t MpegStreamWalker::walk(QByteArrayView bytes, bool last)
+{
+    const ByteReader piece(bytes);
+    if (ended_)
+        return piece.size();
+    const uint64_t pieceEnd = at_ + piece.size();
+    // Until the last piece is in, the audio's last 128 bytes may be an ID3v1 block rather than
+    // data: the walk stops short of them and keeps them.
+    const uint64_t tail = total_ >= Id3v1Size ? total_ - Id3v1Size : 0;
+    uint64_t limit = std::min(pieceEnd, tail);
+    if (last) {
+        ended_ = true;
+        total_ = pieceEnd;
+        dataEnd_ = pieceEnd;
+        // (A file that shrank under the reader may have taken its tail with a piece before.)
+        if (pieceEnd >= Id3v1Size && pieceEnd - Id3v1Size >= at_) {
+            const size_t block = size_t(pieceEnd - Id3v1Size - at_);
+            if (piece.viewAt(block, 3) == QByteArrayView("TAG")) {
+                std::memcpy(info_.id3v1.data(), piece.viewAt(block, Id3v1Size).data(), Id3v1Size);
+                dataEnd_ -= Id3v1Size;
+            }
+        }
+        limit = dataEnd_;
+    }
+    const ByteReader data(piece.viewAt(0, size_t(limit - std::min(limit, at_))));
+    // The loop works on copies: stores through the byte pointers could otherwise alias the members.
+    uint64_t p = p_;
+    Tally tally = tally_;
+    MpegFrameHeader latest{};
+    while (p < limit) {
+        const size_t q = size_t(p - at_);
+        if (data.at(q) != 0xFF) {
+            // No frame starts before the next 0xFF byte.
+            const qsizetype sync = data.view().indexOf(char(0xFF), qsizetype(q) + 1);
+            p = sync < 0 ? limit : at_ + uint64_t(sync);
             continue;
         }
-        if (info.frameCount == 0) {
-            std::memcpy(frame.raw.data(), data.viewAt(p, 4).data(), 4);
-            header.raw = frame.raw;
+        if (!last && p + 4 > limit)
+            break; // the header is not all in yet
+        if (data.size() - q < 4) {
+            ++p; // too short for a header
+            continue;
+        }
+        // A stream repeats a few headers (one per bit rate and padding): each is decoded once.
+        const uint32_t word = uint32_t(data.at(q)) << 24 | uint32_t(data.at(q + 1)) << 16 |
+                              uint32_t(data.at(q + 2)) << 8 | data.at(q + 3);
+        Known& known = known_[(word >> 12 & 0xF) << 1 | (word >> 9 & 1)];
+        if (known.word != word) {
+            if (parseFrameHeader(data.viewAt(q, 4), known.frame) != FrameHeaderOk) {
+                ++p;
+                continue;
+            }
+            known.word = word;
+        }
+        const MpegFrameHeader& frame = known.frame;
+        if (tally.frames == 0) {
             const bool mono = frame.channels == 1;
             const size_t sideInfo = frame.version == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-            if (!readXingHeader(data, p + 4 + sideInfo, frame, info))
-                info.sampleCount = cbrSampleCount(info.dataSize, frame);
+            const uint64_t x = p + 4 + sideInfo;
+            if (!last && x + XingLameSize > limit)
+                break; // a Xing header there would not be all in yet
+            std::memcpy(header_.raw.data(), data.viewAt(q, 4).data(), 4);
+            haveXing_ = readXingHeader(data, size_t(x - at_), frame, info_);
+            first_ = frame;
         }
-        const std::array<uint8_t, 4> raw = header.raw;
-        header = frame;
-        header.raw = raw;
-
+        latest = frame;
         p += frame.frameLength;
-        ++info.frameCount;
-        bitRateSum += frame.bitRate;
-        info.paddedFrames += frame.padding;
-        info.maxBitRate = std::max(info.maxBitRate, frame.bitRate);
-        info.minBitRate = std::min(info.minBitRate, frame.bitRate);
-        info.maxFrameLength = std::max(info.maxFrameLength, frame.frameLength);
-        info.minFrameLength = std::min(info.minFrameLength, frame.frameLength);
+        ++tally.frames;
+        tally.bitRateSum += frame.bitRate;
+        tally.paddedFrames += frame.padding;
+        tally.maxBitRate = std::max(tally.maxBitRate, frame.bitRate);
+        tally.minBitRate = std::min(tally.minBitRate, frame.bitRate);
+        tally.maxFrameLength = std::max(tally.maxFrameLength, frame.frameLength);
+        tally.minFrameLength = std::min(tally.minFrameLength, frame.frameLength);
     }
-    if (info.frameCount == 0) {
-        // Nothing found: every figure is zero rather than the search's starting values.
-        info.minBitRate = 0;
-        info.minFrameLength = 0;
-    } else {
+    if (tally.frames != tally_.frames) {
+        const std::array<uint8_t, 4> raw = header_.raw;
+        header_ = latest;
+        header_.raw = raw;
+    }
+    p_ = p;
+    tally_ = tally;
+    if (last)
+        return piece.size();
+    const uint64_t doneTo = std::min({p_, pieceEnd, tail});
+    const size_t done = size_t(doneTo - std::min(doneTo, at_));
+    at_ += done;
+    return done;
+}
+
+void MpegStreamWalker::finish(MpegFrameHeader& header, MpegStreamInfo& info, TagRecord& record)
+{
+    info = info_;
+    header = header_;
+    info.dataSize = uint32_t(std::min<uint64_t>(dataEnd_, UINT32_MAX));
+    info.frameCount = tally_.frames;
+    info.paddedFrames = tally_.paddedFrames;
+    if (tally_.frames != 0) {
+        info.maxBitRate = tally_.maxBitRate;
+        info.minBitRate = tally_.minBitRate;
+        info.maxFrameLength = tally_.maxFrameLength;
+        info.minFrameLength = tally_.minFrameLength;
         // The mean rounded half up.
-        info.avgBitRate = uint32_t(2 * bitRateSum / info.frameCount - bitRateSum / info.frameCount);
-    }
+        const uint64_t sum = tally_.bitRateSum;
+        info.avgBitRate = uint32_t(2 * sum / tally_.frames - sum / tally_.frames);
+        if (!haveXing_)
+            info.sampleCount = cbrSampleCount(info.dataSize, first_);
+    } // else nothing was found: every figure stays zero
 
     record[RowCodec] = ownValue(QByteArray(reinterpret_cast<const char*>(header.raw.data()), qsizetype(header.raw.size())));
     record[RowBitsPerSample] = numberValue(16);
@@ -197,6 +252,19 @@ void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeade
     record[RowSampleRate] = numberValue(header.sampleRate);
     record[RowDuration] = numberValue(info.sampleCount);
     record[RowDataSize] = numberValue(info.dataSize);
+}
+
+void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeader& header, MpegStreamInfo& info,
+                       TagRecord& record)
+{
+    if (audioSize == 0)
+        return;
+    const qsizetype n = std::min<qsizetype>(audio.size(), audioSize);
+    MpegStreamWalker walker{uint64_t(n)};
+    walker.walk(audio.first(n), true);
+    walker.finish(header, info, record);
+    if (walker.hasId3v1())
+        audioSize -= Id3v1Size;
 }
 
 uint64_t durationTenths(uint64_t sampleCount, uint32_t sampleRate)

@@ -75,6 +75,51 @@ bool readXingHeader(const ByteReader& data, size_t x, const MpegFrameHeader& fir
 void analyseMpegStream(QByteArrayView audio, uint32_t& audioSize, MpegFrameHeader& header, MpegStreamInfo& info,
                        TagRecord& record);
 
+// The same walk over audio that arrives a piece at a time, as a file is read through one small
+// buffer: whatever the pieces, the results are those of analyseMpegStream over the whole.
+class MpegStreamWalker {
+public:
+    // audioSize: the bytes of audio to come, an ID3v1 block at their end included.
+    explicit MpegStreamWalker(uint64_t audioSize);
+
+    // bytes go on from the first byte not yet done with (at first, the audio's start); last: they
+    // reach the audio's end (a file that came out shorter ends where its bytes end). Returns how
+    // many of the leading bytes are done with; the caller hands the others in again, at the front
+    // of the next piece. Never more than MostKept bytes are left over.
+    size_t walk(QByteArrayView bytes, bool last);
+    static constexpr size_t MostKept = 512;
+
+    // After the last piece: the results of analyseMpegStream.
+    void finish(MpegFrameHeader& header, MpegStreamInfo& info, TagRecord& record);
+    // The audio ended in an ID3v1 block (split off from the data).
+    bool hasId3v1() const { return ended_ && dataEnd_ < total_; }
+
+private:
+    uint64_t total_;         // the audio's length, an ID3v1 block included
+    uint64_t at_ = 0;        // where the next piece starts
+    uint64_t p_ = 0;         // the next position the walk looks at
+    uint64_t dataEnd_ = 0;   // the audio less an ID3v1 block, once the last piece is in
+    bool ended_ = false;     // the last piece is in
+    bool haveXing_ = false;
+    MpegFrameHeader first_{};
+    MpegFrameHeader header_{}; // the last frame's, with the first frame's raw bytes
+    MpegStreamInfo info_{};    // the Xing/LAME and ID3v1 fields
+    struct Tally {
+        uint32_t frames = 0;
+        uint32_t paddedFrames = 0;
+        uint32_t maxBitRate = 0;
+        uint32_t minBitRate = 0x7FFFFFFF;
+        uint32_t maxFrameLength = 0;
+        uint32_t minFrameLength = 0x7FFFFFFF;
+        uint64_t bitRateSum = 0;
+    } tally_;
+    struct Known {
+        uint32_t word = 0; // a header as stored
+        MpegFrameHeader frame{};
+    };
+    std::array<Known, 32> known_{}; // by bit-rate index and padding bit
+};
+
 // Duration in tenths of a second, rounded; 0 when the sample rate is unknown.
 uint64_t durationTenths(uint64_t sampleCount, uint32_t sampleRate);
 // "mm:ss.t" as the list shows it.

@@ -4,19 +4,22 @@
 #include "util/feedback.h"
 #include "util/file_name.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 namespace vn {
 
 namespace {
 
+constexpr qint64 ShowCountEveryMs = 50;
+
 // Reads one file of a side and gives its row: the full row, or only position and name when the
-// file cannot be read.
-ListRow readAndBuildRow(ComparisonState& state, const QString& folder, FileList& side, int index, int row)
+// file cannot be read. Every file goes through the one read buffer.
+ListRow readAndBuildRow(const QString& folder, FileList& side, int index, int row, QByteArray& readBuffer)
 {
     FileTags& file = side.files[size_t(index)];
     const QString& name = side.names[size_t(index)];
-    if (readFileTags(folder, name, file, state.audioBuffer) != ReadTagsOk) {
+    if (readFileTags(folder, name, file, readBuffer) != ReadTagsOk) {
         file.header = TagHeader{KindUnreadable, 0, 0};
         ListRow cells;
         cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
@@ -24,8 +27,6 @@ ListRow readAndBuildRow(ComparisonState& state, const QString& folder, FileList&
         cells[2] = QString::fromLatin1(UnreadableKindText);
         return cells;
     }
-    if (isId3Kind(file.header.version))
-        analyseFileAudio(file, state.audioBuffer);
     return buildListRow(row, name, file);
 }
 
@@ -69,6 +70,7 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
     const int countB = state.countB();
     const int files = countA + state.b.count();
     int done = 0;
+    QByteArray readBuffer;
     feedback.setStatus(2, QStringLiteral("Compare A/B...."));
     auto finish = [&](int code) {
         feedback.setStatus(2, QString());
@@ -77,9 +79,16 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
             clearComparison(state);
         return code;
     };
-    // Each file read is counted, shown and followed by a pump, so the window stays alive on a large folder.
+    // Each file is counted and followed by a pump, so the window stays alive on a large folder. The
+    // count is shown for the first and the last file and a few times a second in between: a repaint
+    // for every one of thousands of small files would cost more than reading them.
+    QElapsedTimer sinceShown;
     auto nextFile = [&] {
-        feedback.setStatus(3, QStringLiteral("%1/%2").arg(++done).arg(files));
+        ++done;
+        if (done == 1 || done == files || sinceShown.hasExpired(ShowCountEveryMs)) {
+            feedback.setStatus(3, QStringLiteral("%1/%2").arg(done).arg(files));
+            sinceShown.start();
+        }
         feedback.pumpMessages();
         return !feedback.abortRequested();
     };
@@ -89,7 +98,7 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
         else if (!nextFile())
             return finish(CompareAborted);
         else
-            state.rows.push_back(readAndBuildRow(state, state.folderA, state.a, i, 2 * i));
+            state.rows.push_back(readAndBuildRow(state.folderA, state.a, i, 2 * i, readBuffer));
         const int j = i - state.trackOffsetB;
         if (j < 0 || j >= countB)
             state.rows.push_back(ListRow{});
@@ -98,7 +107,7 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
         else if (!nextFile())
             return finish(CompareAborted);
         else
-            state.rows.push_back(readAndBuildRow(state, state.folderB, state.b, j, 2 * i + 1));
+            state.rows.push_back(readAndBuildRow(state.folderB, state.b, j, 2 * i + 1, readBuffer));
     }
     return finish(CompareOk);
 }

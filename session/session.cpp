@@ -9,23 +9,6 @@
 
 namespace vn {
 
-// Marks the session busy for the length of one step.
-class ComparisonSession::Job {
-public:
-    explicit Job(bool& busy) : busy_(busy), taken_(!busy) { busy_ = true; }
-    ~Job()
-    {
-        if (taken_)
-            busy_ = false;
-    }
-    Job(const Job&) = delete;
-    Job& operator=(const Job&) = delete;
-    bool taken() const { return taken_; }
-
-private:
-    bool& busy_;
-    bool taken_;
-};
 
 // A new comparison starts: the old one and its pairs go, the sides are taken.
 void ComparisonSession::start(const Sides& sides)
@@ -118,15 +101,6 @@ int ComparisonSession::move(const Settings& settings, bool backupMode, Feedback&
     if (code == 0 || code == MoveJournalFailed)
         start(Sides{});
     return code;
-}
-
-int ComparisonSession::queryCddb(const Settings& settings, Feedback& feedback, bool interactive, QString* transcript,
-                                 CddbResult* found)
-{
-    const Job job(busy_);
-    if (!job.taken())
-        return SessionBusy;
-    return vn::queryCddb(state_, settings, feedback, interactive, transcript, found);
 }
 
 int ComparisonSession::undoMove(const QString& journal, std::vector<UndoStep>& steps, bool* cutShort)

@@ -4,7 +4,6 @@
 // runs (and pumps events), the session refuses every other step: nothing changes the state under a
 // running job, such as the thread that reads B's audio ahead during Replace Tags.
 
-#include "cd/cddb_query.h"
 #include "encode/encoding_b.h"
 #include "encode/move_files.h"
 #include "encode/move_journal.h"
@@ -17,6 +16,7 @@
 namespace vn {
 
 class Feedback;
+struct CddbResult;
 struct Settings;
 
 // What replace and move return while another step of the session runs.
@@ -68,7 +68,23 @@ public:
     bool clear();
 
 private:
-    class Job;
+    // Marks the session busy for the length of one step.
+    class Job {
+    public:
+        explicit Job(bool& busy) : busy_(busy), taken_(!busy) { busy_ = true; }
+        ~Job()
+        {
+            if (taken_)
+                busy_ = false;
+        }
+        Job(const Job&) = delete;
+        Job& operator=(const Job&) = delete;
+        bool taken() const { return taken_; }
+
+    private:
+        bool& busy_;
+        bool taken_;
+    };
     void start(const Sides& sides);
     ComparisonState state_;
     PairList pairs_;

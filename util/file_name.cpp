@@ -105,12 +105,13 @@ QString displayPath(const QString& path)
     return out;
 }
 
-bool openForReading(QFile& file, const QString& path)
+bool openForReading(QFile& file, const QString& path, bool unbuffered)
 {
     const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    const QIODevice::OpenMode mode = unbuffered ? QIODevice::ReadOnly | QIODevice::Unbuffered : QIODevice::ReadOnly;
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }

@@ -20,7 +20,9 @@ QByteArray pathBytes(const QString& path);
 QString displayPath(const QString& path);
 
 // Opens file for reading by the path's own bytes (QFile's own open would lose a stray byte).
-bool openForReading(QFile& file, const QString& path);
+// Unbuffered: every read is a read of exactly its bytes, for a reader that seeks from block to block
+// (a buffer would read ahead bytes it then throws away at the next seek and reads again).
+bool openForReading(QFile& file, const QString& path, bool unbuffered = false);
 // What stands under the name, following symbolic links.
 bool isDirectory(const QString& path);
 bool isRegularFile(const QString& path);

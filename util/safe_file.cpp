@@ -126,8 +126,10 @@ ReadOnlyFile::ReadOnlyFile(const QString& path)
         ::close(fd_);
         fd_ = -1;
     }
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
         size_ = uint64_t(st.st_size);
+        modifiedNs_ = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
 }
 
 ReadOnlyFile::~ReadOnlyFile()

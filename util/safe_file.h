@@ -25,6 +25,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     int handle() const { return fd_; }
     uint64_t size() const { return size_; }
+    // The modification time at opening, in nanoseconds since the epoch.
+    int64_t modifiedNs() const { return modifiedNs_; }
     // Up to n bytes from offset; fewer at the end of the file, none on an error.
     QByteArray readAt(uint64_t offset, uint64_t n) const;
     // The same into to; the number of bytes read.
@@ -33,6 +35,7 @@ public:
 private:
     int fd_ = -1;
     uint64_t size_ = 0;
+    int64_t modifiedNs_ = 0;
 };
 
 // True when something stands under the name (a file, a folder, a link, even a dangling one), or

@@ -1,5 +1,7 @@
 #include "app/features/cddb_controller.h"
 
+#include "cd/cddb_query.h"
+
 #include "app/dialogs/clipboard.h"
 #include "app/widgets/comparison_model.h"
 #include "app/window/command_ids.h"

@@ -1,5 +1,7 @@
 #include "app/features/encoding_controller.h"
 
+#include "cd/cddb_query.h"
+
 #include "app/dialogs/browse_folder.h"
 #include "app/widgets/comparison_model.h"
 #include "app/window/command_ids.h"

@@ -57,10 +57,10 @@ protected:
 
 TEST_F(Install, PutsTheProgramsInBinAndTheManualInTheShareFolder)
 {
-    for (const char* program : {"/bin/vornelic", "/bin/vornelic-cli"})
+    for (const char* program : {"/bin/vornelic", "/bin/vornelic-cli", "/bin/vornelic-cli-devices"})
         EXPECT_TRUE(QFileInfo(prefix + program).isExecutable()) << program;
     EXPECT_EQ(readFile(manual), readFile(VORNELIC_SOURCE_DIR "/app/resources/beside_exe/Vornelic_help.htm"));
-    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli"}));
+    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli", "vornelic-cli-devices"}));
 }
 
 TEST_F(Install, TheInstalledProgramNamesTheManualItFindsAlsoAfterThePrefixMoved)
@@ -74,6 +74,14 @@ TEST_F(Install, TheInstalledProgramNamesTheManualItFindsAlsoAfterThePrefixMoved)
     help = cli(moved, {"--help"});
     EXPECT_TRUE(help.out.contains("User's manual: " + moved.toUtf8() + "/share/vornelic/Vornelic_help.htm\n"))
         << help.out.toStdString();
+}
+
+// The commands that need the device libraries are handed to the program beside the installed one.
+TEST_F(Install, ADeviceCommandIsHandedToTheProgramBesideIt)
+{
+    const ProcessResult play = cli(prefix, {"play"});
+    EXPECT_EQ(play.exitCode, 2);
+    EXPECT_TRUE(play.err.contains("usage: vornelic-cli [--ini FILE] play ")) << play.err.toStdString();
 }
 
 TEST_F(Install, TheDesktopEntryIsValidAndNamesTheInstalledProgramAndIcon)
@@ -101,7 +109,7 @@ TEST_F(Install, SettingsGoToTheUsersFolderUnlessAFileBesideTheProgramMakesItPort
     ProcessResult settings = cli(prefix, {"settings"});
     EXPECT_EQ(settings.exitCode, 0) << settings.err.toStdString();
     EXPECT_EQ(valueOf(settings.out, "Path_A"), home + "/config/Vornelic");
-    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli"}));
+    EXPECT_EQ(QDir(prefix + "/bin").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"vornelic", "vornelic-cli", "vornelic-cli-devices"}));
     ASSERT_TRUE(writeFile(prefix + "/bin/Vornelic.ini", "[Folder]\r\n"));
     settings = cli(prefix, {"settings"});
     EXPECT_EQ(valueOf(settings.out, "Path_A"), prefix + "/bin");

@@ -183,6 +183,37 @@ TEST_F(ReplaceThreeTest, AMissingTempFolderIsACreateFailure)
     EXPECT_EQ(outcome.writeCode, WriteCannotCreate);
 }
 
+TEST_F(ReplaceTest, BsAudioArrivesWholeOnEitherWayOfCopyingIt)
+{
+    // B's audio starts on a page (its tag padded to 4096 bytes) and is longer than the pieces of the
+    // read-ahead; with 64 KB blocks the new tag ends where the kernel can copy whole pages, with
+    // 1000-byte blocks it does not. Either way the new file holds A's tag and B's audio unchanged.
+    const QByteArray frames = rowFrame(3, RowEncodedBy, "B");
+    QByteArray audio = cbrFrames(2000);
+    audio[1000] = 'x'; // a byte that no repeated frame would put there by chance
+    for (int i = 0; i < 2; ++i) {
+        writeMp3(a, QStringLiteral("%1.mp3").arg(i), 3, rowFrame(3, RowTitle, QByteArray::number(i)), cbrFrames(1));
+        writeMp3(b, QStringLiteral("%1.mp3").arg(i), 3, frames, audio, 0, 4096 - 10 - int(frames.size()));
+    }
+    for (int block : {65536, 1000}) {
+        SCOPED_TRACE(block);
+        settings.ID3_Blk = block;
+        settings.Path_Temp = dir.filePath(QStringLiteral("out%1").arg(block));
+        ASSERT_TRUE(QDir().mkpath(settings.Path_Temp));
+        ASSERT_EQ(compare(), 0);
+        ASSERT_EQ(replace(), 2);
+        ASSERT_EQ(outcome.writeCode, WriteOk);
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray made = readFile(temp(QStringLiteral("%1.mp3").arg(i)));
+            const Mp3Parts parts = splitMp3(made);
+            EXPECT_EQ((10 + parts.body.size()) % block, 0);
+            const QByteArray expected = rowFrame(3, RowTitle, QByteArray::number(i)) + frames;
+            EXPECT_EQ(parts.body.left(expected.size()), expected);
+            EXPECT_TRUE(parts.audio == audio) << i;
+        }
+    }
+}
+
 // mutagen's reading of a file: each frame (pictures and CD identifiers by their bytes) and the
 // header's unsynchronisation and extended-header flags.
 constexpr char MutagenFrames[] = R"(

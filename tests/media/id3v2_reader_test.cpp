@@ -48,15 +48,15 @@ void expectRows(const FileTags& f, std::initializer_list<std::pair<int, const ch
         EXPECT_EQ(rowText(f, row), text) << "row " << row;
 }
 
-// A temporary folder with an MP3 to write and read.
+// A temporary folder with an MP3 to write and read, through one read buffer for every file.
 struct Mp3File {
     QTemporaryDir dir;
     FileTags f;
-    QByteArray audio;
+    QByteArray buffer;
     int read(const QByteArray& bytes, const QString& name = QStringLiteral("t.mp3"))
     {
         test::writeFile(dir.filePath(name), bytes);
-        return readFileTags(dir.path(), name, f, audio);
+        return readFileTags(dir.path(), name, f, buffer);
     }
 };
 
@@ -107,7 +107,8 @@ TEST_F(Id3v2Reader, Version3LaterFramesWinAndUnknownFramesAndPaddingAreSkipped)
     expectRows(f, {{RowTitle, "Two"}, {RowYear, "2001"}, {RowComment, "second"}});
     EXPECT_EQ(f.record[RowArtist].flags, 0x4000);
     EXPECT_EQ(std::pair(f.audioOffset, f.audioSize), std::pair(10u + uint32_t(body.size()), uint32_t(frames.size())));
-    EXPECT_EQ(file.audio.left(frames.size()), frames);
+    EXPECT_TRUE(f.audioAnalysed);
+    EXPECT_EQ(f.mpegInfo.frameCount, 3u);
 }
 
 TEST_F(Id3v2Reader, Version4SizesAreSyncSafeAndTheLastOfTheYearFramesWins)
@@ -134,12 +135,13 @@ TEST_F(Id3v2Reader, AnUnknownMajorVersionKeepsItsHeaderButWalksNothing)
     ASSERT_EQ(file.read(id3Tag(5, id3Frame(3, "TIT2", Nul + "x")) + frames), ReadTagsOk);
     EXPECT_EQ(f.header.version, 5);
     EXPECT_TRUE(std::none_of(f.record.begin(), f.record.end(), [](const TagValue& v) { return v.present(); }));
-    EXPECT_FALSE(analyseFileAudio(f, file.audio));
+    EXPECT_FALSE(f.audioAnalysed);
+    EXPECT_EQ(f.mpegInfo.frameCount, 0u);
 }
 
 TEST_F(Id3v2Reader, CodesForEveryFailure)
 {
-    EXPECT_EQ(readFileTags(file.dir.path(), "missing.mp3", file.f, file.audio), ReadTagsCannotOpen);
+    EXPECT_EQ(readFileTags(file.dir.path(), "missing.mp3", file.f, file.buffer), ReadTagsCannotOpen);
     EXPECT_EQ(file.read("ID3", "a.ogg"), ReadTagsCannotOpen);
     // A container file always counts as read, whatever its reader found.
     EXPECT_EQ(file.read("ID3", "a.flac"), ReadTagsOk);
@@ -152,22 +154,43 @@ TEST_F(Id3v2Reader, CodesForEveryFailure)
     EXPECT_EQ(file.f.audioSize, 0u);
 }
 
-TEST_F(Id3v2Reader, TheSharedAudioBufferGrowsToTheLargestAudioAndIsReused)
+TEST_F(Id3v2Reader, OneReadBufferServesFilesAndTagsLargerThanItself)
 {
-    ASSERT_EQ(file.read(id3Tag(3, {}) + test::cbrFrames(20)), ReadTagsOk);
-    EXPECT_EQ(file.audio.size(), 20 * 417);
-    const char* block = file.audio.constData();
+    // Files far larger than the buffer, and a tag larger than it (a big picture), go through the
+    // same buffer; the walk counts every frame (417 bytes each) and splits off the ID3v1 block.
+    const QByteArray picture = id3Frame(3, "APIC", Nul + "image/jpeg" + Nul + "\x03" + Nul + QByteArray(300000, 'p'));
+    ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "big") + picture) + test::cbrFrames(1000) +
+                        test::id3v1Block("t", "a", "b", "2000", "c", 1, 2)),
+              ReadTagsOk);
+    const qsizetype bufferSize = file.buffer.size();
+    EXPECT_LT(bufferSize, 300000);
+    EXPECT_EQ(rowText(file.f, RowTitle), "big");
+    EXPECT_EQ(file.f.record[RowPicture].size, uint32_t(picture.size() - 10));
+    EXPECT_EQ(file.f.mpegInfo.frameCount, 1000u);
+    EXPECT_EQ(file.f.audioSize, 1000u * 417);
+    EXPECT_EQ(file.f.mpegInfo.id3v1[0], 'T');
+    const char* block = file.buffer.constData();
     ASSERT_EQ(file.read(id3Tag(3, {}) + test::cbrFrames(5)), ReadTagsOk);
-    EXPECT_EQ(file.audio.constData(), block);
+    EXPECT_EQ(file.buffer.constData(), block);
+    EXPECT_EQ(file.buffer.size(), bufferSize);
     EXPECT_EQ(file.f.audioSize, 5u * 417);
-    EXPECT_TRUE(analyseFileAudio(file.f, file.audio));
-    EXPECT_EQ(file.f.mpegInfo.frameCount, 5u); // the stale bytes after the audio are not walked
+    EXPECT_TRUE(file.f.audioAnalysed);
+    EXPECT_EQ(file.f.mpegInfo.frameCount, 5u);
+    EXPECT_EQ(file.f.mpegInfo.id3v1[0], 0); // nothing left over from the file before
+}
+
+TEST_F(Id3v2Reader, TheFileReadIsRecordedAsItStood)
+{
+    ASSERT_EQ(file.read(id3Tag(3, {}) + test::cbrFrames(5)), ReadTagsOk);
+    const QFileInfo info(file.dir.filePath(QStringLiteral("t.mp3")));
+    EXPECT_EQ(file.f.stamp.size, uint64_t(info.size()));
+    EXPECT_EQ(file.f.stamp.modifiedNs / 1000000, info.lastModified().toMSecsSinceEpoch());
 }
 
 TEST_F(Id3v2Reader, ACopyKeepsItsValuesOnceTheOriginalAndItsBufferAreGone)
 {
     ASSERT_EQ(file.read(id3Tag(3, id3Frame(3, "TIT2", Nul + "copied")) + test::cbrFrames(2)), ReadTagsOk);
-    ASSERT_TRUE(analyseFileAudio(file.f, file.audio));
+    ASSERT_TRUE(file.f.audioAnalysed);
     auto original = std::make_unique<FileTags>(file.f);
     file.f = FileTags{};
     const FileTags copy = *original;

@@ -76,7 +76,7 @@ TEST(Mp3Malformed, EveryTruncationGivesACode)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("cut.mp3"));
-    QByteArray audioBuffer;
+    QByteArray readBuffer;
     for (uint8_t version : {2, 3, 4}) {
         const QByteArray file = richFile(version);
         const qsizetype tagEnd = file.size() - 5 * 417 - 128;
@@ -88,8 +88,8 @@ TEST(Mp3Malformed, EveryTruncationGivesACode)
             if (n % 211 == 0 || n < 12) { // the same through the file reader and the properties text
                 test::writeFile(path, cut);
                 FileTags f;
-                EXPECT_EQ(readFileTags(path, f, audioBuffer), code);
-                analyseFileAudio(f, audioBuffer);
+                EXPECT_EQ(readFileTags(path, f, readBuffer), code);
+                EXPECT_EQ(f.audioAnalysed, code == ReadTagsOk);
                 QString text, kind;
                 dumpFile(path, text, kind);
             }

@@ -2,6 +2,7 @@
 // no query runs while another step of the session does.
 #include "config/settings.h"
 #include "media/tag_field.h"
+#include "cd/cddb_query.h"
 #include "session/session.h"
 #include "support/cd_fixtures.h"
 
