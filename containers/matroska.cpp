@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -346,6 +347,10 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
         // What the packing and the writer need.
         MkvSpan* span = nullptr;
         switch (h.id) {
+        case mkv::Ebml:
+            if (h.pos == 0)
+                scan.ebmlHeader = true;
+            break;
         case mkv::DocType:
             if (parent == mkv::Ebml && scan.docType.isEmpty())
                 scan.docType = untilNul(payload).toByteArray();
@@ -507,6 +512,7 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
     MatroskaScan scan;
     scanMatroska(view, scan, wantDump ? &dump : nullptr);
     result.kind = scan.docType == "webm" ? KindWebm : KindMatroska;
+    result.ebmlHeader = scan.ebmlHeader;
     if (job.dumpFlags & MkvDumpPacked)
         result.packed = packMatroskaTags(scan);
 
@@ -533,16 +539,20 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
         if (code == MkvOk)
             code = rewriteMatroska(std::move(bytes), scan, newTags, newAttachments, output);
         // The new file is written beside the target and renamed over it: a failure leaves the old one.
-        if (code == MkvOk && !replaceFileAtomically(outputPath, output))
+        if (code == MkvOk && !replaceFileAtomically(outputPath, output)) {
             code = MkvCannotWrite;
+            result.writeProblem = systemErrorText(errno);
+        }
         scan.fileData = {};
     }
     if (mapped)
         file.unmap(mapped);
 
     if ((job.dumpFlags & MkvDumpToFile) && !replaceFileAtomically(job.dumpFilePath, encodeText(dump, CpUtf8)) &&
-        code == MkvOk)
+        code == MkvOk) {
         code = MkvCannotWrite;
+        result.writeProblem = systemErrorText(errno);
+    }
     if (job.dumpFlags & (MkvDumpText | MkvDumpClipboard))
         result.dump = std::move(dump);
     return code;

@@ -42,12 +42,16 @@ struct ReplaceOutcome {
     QString destination;     // the folder the files went to
     QStringList written;     // full paths, in pair order
     QString failedPath;      // the file the run stopped at
+    QString failedCause;     // the system's error text for it, when the system gave one
 };
 
 inline constexpr const char* ReplaceTagsCaption = "Error in Replace Tags";
 inline constexpr const char* EncodingBCaption = "Error in Encoding B";
 // The pre-check texts for codes 1 to 5.
 QString tagVersionErrorText(int code);
+// The files of the sides that could not be read, each with its cause, one a line: what the
+// pre-check's message adds when such a file made a side's kinds differ. Empty when all were read.
+QString unreadableFilesText(const ComparisonState& state);
 // A sentence for a non-zero WriteReplacedCode and the file it concerns.
 QString writeReplacedErrorText(int code, const QString& path);
 
