@@ -27,8 +27,8 @@ bool isContainerExtension(const QString& ext);
 
 // Reads the file by its extension (ignoring case) into the side's slot; a ReadTagsCode. An MP3 is
 // read by readMp3FileTags (its audio into audioBuffer). A container's record is filled as far as
-// its reader got: the slot counts as read whatever the reader reports. Other extensions give
-// ReadTagsCannotOpen, as does a container file that cannot be opened.
+// its reader got: the slot counts as read whatever the reader reports once the file is open; one
+// that cannot be opened, and other extensions, give ReadTagsCannotOpen.
 int readFileTags(const QString& path, FileTags& file, QByteArray& audioBuffer);
 int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& audioBuffer);
 

@@ -165,14 +165,18 @@ QString tagVersionErrorText(int code)
     }
 }
 
-QString unreadableFilesText(const ComparisonState& state)
+QString unreadableFilesText(const ComparisonState& state, int which, bool openFailuresOnly)
 {
     QStringList lines;
     for (const auto& [folder, side] : {std::pair{&state.folderA, &state.a}, std::pair{&state.folderB, &state.b}}) {
+        if ((which == 1 && side != &state.a) || (which == 2 && side != &state.b))
+            continue;
         for (int i = 0; i < side->count(); ++i) {
             if (side->files[size_t(i)].header.version != KindUnreadable)
                 continue;
             const QString path = QDir(*folder).filePath(side->names[size_t(i)]);
+            if (openFailuresOnly && readProblem(path).isEmpty())
+                continue;
             const QString cause = readTagsProblem(path);
             lines << QDir::toNativeSeparators(displayPath(path)) + QStringLiteral(": ") +
                          (cause.isEmpty() ? QStringLiteral("could not be read") : cause);
@@ -281,8 +285,9 @@ int replaceOrEncode(const ComparisonState& state, const Settings& settings, cons
         const int code = checkTagVersions(state);
         if (code != 0) {
             outcome.precheck = code;
-            // A file that could not be read has no kind of its own: say which, and why.
-            const QString unreadable = unreadableFilesText(state);
+            // A file that could not be read has no kind of its own: say which, and why. ("Not ID3v2"
+            // is true of a file without a tag; of one that cannot be opened it says too little.)
+            const QString unreadable = unreadableFilesText(state, code == 1 || code == 3 ? 1 : 2, code >= 3);
             feedback.message(unreadable.isEmpty() ? tagVersionErrorText(code) : tagVersionErrorText(code) + QLatin1Char('\n') + unreadable,
                              QString::fromLatin1(state.folderBMode ? ReplaceTagsCaption : EncodingBCaption),
                              MessageButtons::Ok, MessageIcon::Warning);

@@ -49,9 +49,10 @@ inline constexpr const char* ReplaceTagsCaption = "Error in Replace Tags";
 inline constexpr const char* EncodingBCaption = "Error in Encoding B";
 // The pre-check texts for codes 1 to 5.
 QString tagVersionErrorText(int code);
-// The files of the sides that could not be read, each with its cause, one a line: what the
-// pre-check's message adds when such a file made a side's kinds differ. Empty when all were read.
-QString unreadableFilesText(const ComparisonState& state);
+// The files that could not be read, each with its cause, one a line: of side A (side 1), B (2) or
+// both (0); with openFailuresOnly only those that could not even be opened. What the pre-check's
+// message adds, since such a file has no kind of its own. Empty when there is none.
+QString unreadableFilesText(const ComparisonState& state, int side = 0, bool openFailuresOnly = false);
 // A sentence for a non-zero WriteReplacedCode and the file it concerns.
 QString writeReplacedErrorText(int code, const QString& path);
 

@@ -231,10 +231,13 @@ QString startsProblem(const CueSheet& sheet, const std::array<uint32_t, CueTrack
     return {};
 }
 
+// Sheets are a few kilobytes; anything this large is some other file under a .cue name.
+constexpr qint64 MaxCueSheetBytes = qint64(16) << 20;
+
 bool readWhole(const QString& path, QByteArray& content)
 {
     QFile f;
-    if (!openForReading(f, path))
+    if (!openForReading(f, path) || f.size() > MaxCueSheetBytes)
         return false;
     content = f.readAll();
     return true;
@@ -279,7 +282,8 @@ int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet
     sheet.cuePath = cuePath;
     QByteArray content;
     if (!readWhole(cuePath, content)) {
-        sheet.problem = fileProblem(cuePath, readProblem(cuePath));
+        const QString problem = readProblem(cuePath);
+        sheet.problem = fileProblem(cuePath, problem.isEmpty() ? QStringLiteral("larger than 16 MB: not a cue sheet") : problem);
         return CueCannotOpen;
     }
     ParseResult r = parseLines(content, std::min(trackLimit, CueTrackLimit));

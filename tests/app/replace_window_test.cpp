@@ -57,15 +57,18 @@ TEST_F(ReplaceWindowTest, PreCheckBoxOutputModeAndEncodingB)
     EXPECT_FALSE(enabled(BtnMoveFiles));
     EXPECT_TRUE(QDir(home.filePath("temp")).isEmpty());
 
-    // Output mode writes into the level folder and leaves Move Files off; a second run finds the
-    // files there and says so instead of replacing them.
+    // Output mode writes into the level folder and leaves Move Files off; a second run finds a
+    // file of someone else's there and says so instead of replacing it (one that holds exactly
+    // what the run writes is its own, from a run stopped part way).
     writeMp3(home.filePath("B"), "2.mp3", 3, rowFrame(3, RowEncodedBy, "b"), cbrFrames(2));
     w.runCommand(BtnModeBackup);
     w.runCommand(BtnCompare);
     w.runCommand(BtnReplace);
     EXPECT_TRUE(QFileInfo::exists(home.filePath("output/A/1.mp3")));
     EXPECT_FALSE(enabled(BtnMoveFiles));
+    ASSERT_TRUE(writeFile(home.filePath("output/A/1.mp3"), "someone else's file"));
     EXPECT_TRUE(boxOf(BtnReplace).startsWith(QStringLiteral("Error in Replace Tags|")));
+    EXPECT_EQ(readFile(home.filePath("output/A/1.mp3")), "someone else's file");
 
     w.runCommand(BtnModeB);
     EXPECT_TRUE(boxOf(BtnReplace).contains(QStringLiteral("\"Encoding B\" is not available in this build.")));

@@ -18,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <ostream>
 #include <sys/resource.h>
 
 namespace vn::test {
@@ -100,6 +101,11 @@ struct WritingCommand {
     rlim_t fullDiskLimit;        // bytes a file may reach in the full-disk run: less than a file it writes
     const char* fullDiskMessage; // the program's own error text then
 };
+
+void PrintTo(const WritingCommand& command, std::ostream* os)
+{
+    *os << command.name;
+}
 
 QByteArray noise(qsizetype size, uint64_t seed)
 {
