@@ -72,20 +72,20 @@ bool readContainerFileTags(const QString& path, const QString& ext, FileTags& fi
 {
     ContainerTags tags;
     uint8_t kind = KindWave;
-    int code = 0;
+    bool opened = true;
     if (ext == u"mp4" || ext == u"m4a") {
         kind = KindMp4;
-        code = readMp4File(nullptr, path, &tags) == Mp4CannotOpen;
+        opened = readMp4File(nullptr, path, &tags) != Mp4CannotOpen;
     } else if (ext == u"flac") {
         kind = KindFlac;
-        code = readFlacFile(nullptr, path, &tags) == FlacCannotOpen;
+        opened = readFlacFile(nullptr, path, &tags) != FlacCannotOpen;
     } else if (ext == u"mka" || ext == u"webm") {
         kind = ext == u"mka" ? KindMatroska : KindWebm;
-        code = readMatroskaTags(path, tags) == MkvCannotOpen;
+        opened = readMatroskaTags(path, tags) != MkvCannotOpen;
     } else {
-        code = readWavFile(path, tags) == WavCannotOpen;
+        opened = readWavFile(path, tags) != WavCannotOpen;
     }
-    if (code)
+    if (!opened)
         return false;
     file.record = tags.record;
     file.tagBuffer = std::move(tags.buffer);
