@@ -161,16 +161,21 @@ bool isTopLevel(uint32_t id)
 }
 
 // A Cluster of unknown size (live recordings) ends where the next top-level element begins.
-size_t unknownClusterEnd(const ByteReader& file, size_t pos, size_t end)
+// closed: its children end there, or at the end, each where it says.
+size_t unknownClusterEnd(const ByteReader& file, size_t pos, size_t end, bool& closed)
 {
     Header h;
+    closed = false;
     while (readHeader(file, pos, end, h)) {
-        if (isTopLevel(h.id))
+        if (isTopLevel(h.id)) {
+            closed = true;
             return pos;
+        }
         if (h.unknownSize || !h.whole)
             return end;
         pos = h.end;
     }
+    closed = pos == end;
     return end;
 }
 
@@ -283,12 +288,15 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
 {
     size_t pos = begin;
     MkvSpan* reserving = nullptr; // the element a directly following Void would extend
+    const bool segmentLevel = depth == 1 && parent == mkv::Segment && qint64(begin) == scan.segmentDataPos;
+    bool lastClosed = true;
     while (pos < end) {
         Header h;
         if (!readHeader(file, pos, end, h))
             break;
+        bool clusterClosed = false;
         if (h.unknownSize && h.id == mkv::Cluster)
-            h.end = unknownClusterEnd(file, h.payload, end);
+            h.end = unknownClusterEnd(file, h.payload, end, clusterClosed);
         const QByteArrayView payload = file.viewAt(h.payload, h.end - h.payload);
         const KnownElement* known = findElement(h.id);
         QString text;
@@ -449,10 +457,13 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
         if (h.id == mkv::SeekHead && span)
             inFirstSeekHead = false;
         reserving = span;
+        lastClosed = h.whole && (!h.unknownSize || clusterClosed);
         if (h.end <= pos)
             break;
         pos = h.end;
     }
+    if (segmentLevel)
+        scan.segmentTailClosed = pos == end && lastClosed;
 }
 
 } // namespace

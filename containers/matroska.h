@@ -81,6 +81,10 @@ struct MatroskaScan {
     std::vector<MkvSeekEntry> seeks;
     MkvSpan tags;
     MkvSpan attachments;
+    // The Segment's children were read to its very end and the last one ends where it says (or is a
+    // Cluster of unknown size whose own children do): elements appended after it are the
+    // Segment's own, not part of it.
+    bool segmentTailClosed = false;
     uint64_t timestampScale = 1000000;
     bool haveDuration = false;
     double duration = 0;

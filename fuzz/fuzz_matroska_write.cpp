@@ -1,5 +1,6 @@
-// The Matroska tag writer on a copy of the file: new Tags and (by the input's last byte) a new
-// cover attachment. What it writes must be a file it can read and rewrite again.
+// The Matroska tag writer on a copy of the file: the input's last byte chooses new Tags (1), a new
+// cover attachment (2) or both (3), the bytes before it are the file. What it writes must be a
+// file it can read and rewrite again.
 
 #include "fuzz/fuzz_target.h"
 
@@ -26,11 +27,13 @@ QStringList tagTexts()
 
 VN_FUZZ_TARGET(matroska_write)
 {
-    const QByteArray file = fuzz::bytesOf(data, size);
+    if (size == 0)
+        return 0;
+    const QByteArray file = fuzz::bytesOf(data, size - 1);
     MatroskaScan scan;
     scanMatroska(file, scan, nullptr);
 
-    const int flags = size ? 1 + data[size - 1] % 3 : MkvWriteTags;
+    const int flags = 1 + data[size - 1] % 3;
     const QByteArray tags = flags & MkvWriteTags ? buildMatroskaTags(tagTexts(), QStringLiteral("2+96+4EB6")) : QByteArray();
     const QByteArray cover = flags & MkvWriteCover
                                  ? buildMatroskaAttachments(QByteArray("\x89PNG\r\n\x1a\n picture", 17), QStringLiteral("cover.png"))
