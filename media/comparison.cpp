@@ -152,7 +152,7 @@ QString compareProblemText(int code, const QString& folderA, const QString& fold
         if (folder.isEmpty())
             return QStringLiteral("no folder given");
         const QString problem = readProblem(folder);
-        // A folder reads as "is a folder"; anything else stands where a folder should.
+        // Nothing to complain of as a file: then it is a file, where a folder should be.
         return about(problem.isEmpty() ? QStringLiteral("is a file, not a folder") : problem);
     }
     case CompareNoAudioA:
