@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 GENERATOR  := -G Ninja
 
-.PHONY: run test deps build build-test install bench clean
+.PHONY: run test deps build build-test install bench fuzz clean
 
 deps:
 	scripts/install-deps
@@ -38,5 +38,14 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	bench/run-all build-bench
 
+# Every parser under libFuzzer with the sanitizers, FUZZ_SECONDS each (default 10 minutes); new
+# crashes are kept under tests/data/regressions/, which `make test` replays.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNELIC_FUZZ=ON -DVORNELIC_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run-fuzz $(FUZZ_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) build-bench
+	rm -rf $(BUILD) $(TEST_BUILD) build-bench $(FUZZ_BUILD)

@@ -154,12 +154,19 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
 
     // Built beside the old image and renamed over it only when complete.
     QSaveFile image(imagePath);
-    if (!image.open(QIODevice::WriteOnly))
+    rip.writeProblem.clear();
+    // Right after the failed call, errno still holds the system's reason (QSaveFile's own text
+    // does not always).
+    auto imageFailed = [&] {
+        rip.writeProblem = QString::fromLocal8Bit(std::strerror(errno));
         return RipImageFileError;
+    };
+    if (!image.open(QIODevice::WriteOnly))
+        return imageFailed();
     if (rip.format == RipWav) {
         const QByteArray header = ripWavHeader(length);
         if (image.write(header) != header.size())
-            return RipImageFileError;
+            return imageFailed();
     }
 
     QByteArray buffer(qsizetype(block) * SectorBytes, '\0');
@@ -189,7 +196,7 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
             break;
         }
         if (image.write(buffer.constData(), qint64(count) * SectorBytes) != qint64(count) * SectorBytes) {
-            result = RipImageFileError;
+            result = imageFailed();
             break;
         }
         if (remaining <= block)
@@ -206,11 +213,13 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
         return result;
     }
     if (!image.commit())
-        return RipImageFileError;
+        return imageFailed();
 
     const QByteArray cue = ripCueSheetText(QFileInfo(imagePath).fileName(), rip.format, toc, rip.codePage);
-    if (!replaceFileAtomically(rip.cuePath, cue))
+    if (!replaceFileAtomically(rip.cuePath, cue)) {
+        rip.writeProblem = QString::fromLocal8Bit(std::strerror(errno));
         return RipCueFileError;
+    }
     feedback.setStatus(RipStatusPart, QStringLiteral("Image file is created succesfully"));
     if (rip.autoEject)
         drive.eject();

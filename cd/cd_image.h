@@ -36,6 +36,7 @@ struct RipSettings {
     int codePage = 0;    // for the image's name inside the cue sheet
     bool autoEject = true;
     bool verifiedReads = true; // through libcdio-paranoia; off: one plain read per block
+    QString writeProblem;      // set by ripCdImage with RipImageFileError or RipCueFileError: the cause
 };
 
 RipSettings ripSettingsFrom(const Settings& settings);

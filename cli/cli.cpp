@@ -40,6 +40,11 @@ bool takeNumber(QStringList& args, const QString& name, int& value, QString& err
     return true;
 }
 
+QString withProblem(const QString& text, const QString& problem)
+{
+    return problem.isEmpty() ? text + QLatin1Char('\n') : QStringLiteral("%1 (%2)\n").arg(text, problem);
+}
+
 int usageError(const char* name, const QString& problem)
 {
     for (const Command& c : commandTable()) {

@@ -50,6 +50,8 @@ extern bool handsOverDeviceWork;
 // Output helpers: UTF-8 on stdout and stderr.
 void printOut(const QString& text);
 void printErr(const QString& text);
+// The program's message with its cause after it, "TEXT (CAUSE)\n", or "TEXT\n" without one.
+QString withProblem(const QString& text, const QString& problem);
 // "usage: vornelic-cli NAME USAGE" on stderr; returns ExitUsage.
 int usageError(const char* name, const QString& problem);
 

@@ -49,7 +49,8 @@ int runCompare(Context& context, const QStringList& given)
     const Sides sides{args[0], args[1], !args[1].endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive), *offset};
     const int code = session.compare(sides, context.settings, context.feedback);
     if (code != CompareOk) {
-        printErr(compareErrorText(code) + QLatin1Char('\n'));
+        printErr(withProblem(compareErrorText(code), compareProblemText(code, sides.folderA, sides.folderB,
+                                                                          context.settings.CP_Cue_Sheet)));
         return ExitFailure;
     }
     // With --verify, B rows end in their pair's similarity ("-" when it cannot be checked).
@@ -69,7 +70,11 @@ int runCompare(Context& context, const QStringList& given)
         out += QLatin1Char('\n');
     }
     printOut(out);
-    return ExitOk;
+    // A file that could not be read keeps its row, but the run did not do all it was asked.
+    const QString unreadable = unreadableFilesText(session.state());
+    for (const QString& line : unreadable.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        printErr(QStringLiteral("cannot read %1\n").arg(line));
+    return unreadable.isEmpty() ? ExitOk : ExitFailure;
 }
 
 } // namespace

@@ -20,8 +20,9 @@ int runCopyMisc(Context& context, const QStringList& args)
         }
     }
     const MiscCopyResult result = copyMiscFiles(args[0], args[1], false, context.feedback);
-    for (const QString& file : result.failed)
-        printErr(QStringLiteral("could not copy %1\n").arg(QDir::toNativeSeparators(file)));
+    for (qsizetype i = 0; i < result.failed.size(); ++i)
+        printErr(withProblem(QStringLiteral("could not copy %1").arg(QDir::toNativeSeparators(result.failed[i])),
+                             result.failedCauses.value(i)));
     printOut(miscCopyResultText(result) + u'\n');
     return result.failed.isEmpty() ? ExitOk : ExitFailure;
 }

@@ -13,26 +13,30 @@ int runDump(Context& context, const QStringList& args)
     QString text, kind;
     if (args.first().endsWith(QStringLiteral(".cue"), Qt::CaseInsensitive)) {
         if (dumpCueFile(args.first(), context.settings.CP_Cue_Sheet, text) != 0) {
-            printErr(QStringLiteral("Error : Illegal Cue sheet\n"));
+            printErr(withProblem(QStringLiteral("Error : Illegal Cue sheet"), text));
             return ExitFailure;
         }
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         printOut(text);
         return ExitOk;
     }
-    switch (dumpFile(args.first(), text, kind)) {
+    QString problem;
+    switch (dumpFile(args.first(), text, kind, &problem)) {
     case PropertiesOk:
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         printOut(text);
         return ExitOk;
     case PropertiesCannotOpen:
-        printErr(QStringLiteral("cannot open %1\n").arg(args.first()));
+        printErr(QStringLiteral("cannot open %1: %2\n").arg(args.first(), problem));
         return ExitFailure;
     case PropertiesNotAvailable:
         printErr(QStringLiteral("%1 File Properties: not available in this build\n").arg(kind));
         return ExitFailure;
+    case PropertiesMalformed:
+        printErr(QStringLiteral("%1: not a valid %2 file (%3)\n").arg(args.first(), kind, problem));
+        return ExitFailure;
     default:
-        printErr(QStringLiteral("%1: not a kind of file this program reads\n").arg(args.first()));
+        printErr(QStringLiteral("%1: not a kind of file this program reads (%2)\n").arg(args.first(), problem));
         return ExitFailure;
     }
 }

@@ -61,7 +61,8 @@ int runMkvTags(Context&, const QStringList& arguments)
         printErr(QStringLiteral("cannot open %1\n").arg(path));
         break;
     case MkvCannotWrite:
-        printErr(QStringLiteral("cannot write %1\n").arg(job.outputPath.isEmpty() ? path : job.outputPath));
+        printErr(withProblem(QStringLiteral("cannot write %1").arg(job.outputPath.isEmpty() ? path : job.outputPath),
+                             result.writeProblem));
         break;
     case MkvNotRewritable:
         printErr(QStringLiteral("%1: not a Matroska file whose tags can be rewritten\n").arg(path));

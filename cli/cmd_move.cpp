@@ -31,7 +31,7 @@ int runMove(Context& context, const QStringList& given)
 
     ComparisonSession session;
     if (const int code = session.loadTags(Sides{args[0], QString(), true, 0}, s)) {
-        printErr(compareErrorText(code) + QLatin1Char('\n'));
+        printErr(withProblem(compareErrorText(code), compareProblemText(code, args[0], QString(), s.CP_Cue_Sheet)));
         return ExitFailure;
     }
     std::vector<MoveStep> steps;

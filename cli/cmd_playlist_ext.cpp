@@ -33,8 +33,10 @@ int runPlaylistExt(Context& context, const QStringList& given)
     }
 
     const PlaylistExtCounts counts = replacePlaylistExtensions(base, newExtension, context.feedback);
-    for (const QString& playlist : counts.leftAlone)
-        printErr(QStringLiteral("left as it was (could not be read or rewritten): %1\n").arg(QDir::toNativeSeparators(playlist)));
+    for (qsizetype i = 0; i < counts.leftAlone.size(); ++i)
+        printErr(withProblem(QStringLiteral("left as it was (could not be read or rewritten): %1")
+                                 .arg(QDir::toNativeSeparators(counts.leftAlone[i])),
+                             counts.leftAloneCauses.value(i)));
     printOut(playlistExtResultText(counts, newExtension) + u'\n');
     return counts.leftAlone.isEmpty() ? ExitOk : ExitFailure;
 }

@@ -32,7 +32,7 @@ int runReplaceTags(Context& context, const QStringList& given)
     ComparisonSession session;
     const Sides sides{QDir(args[0]).absolutePath(), QDir(args[1]).absolutePath(), true, offset};
     if (const int code = session.loadTags(sides, s)) {
-        printErr(compareErrorText(code) + QLatin1Char('\n'));
+        printErr(withProblem(compareErrorText(code), compareProblemText(code, sides.folderA, sides.folderB, s.CP_Cue_Sheet)));
         return ExitFailure;
     }
     if (verify) {
@@ -56,8 +56,9 @@ int runReplaceTags(Context& context, const QStringList& given)
         out += path + QLatin1Char('\n');
     printOut(out);
     if (outcome.writeCode != WriteOk) {
-        printErr(QStringLiteral("%1: %2\n").arg(QLatin1String(ReplaceTagsCaption),
-                                                writeReplacedErrorText(outcome.writeCode, outcome.failedPath)));
+        printErr(withProblem(QStringLiteral("%1: %2").arg(QLatin1String(ReplaceTagsCaption),
+                                                          writeReplacedErrorText(outcome.writeCode, outcome.failedPath)),
+                             outcome.failedCause));
         return ExitFailure;
     }
     return ExitOk;

@@ -79,7 +79,7 @@ int runRip(Context& context, const QStringList& given)
             text = feedback.last; // the read error's own line says more: where it happened
         else if (code == RipCanceled && feedback.last != text)
             text = QStringLiteral("The disc in %1 holds no audio tracks").arg(rip.device);
-        printErr(text + QLatin1Char('\n'));
+        printErr(withProblem(text, code == RipImageFileError || code == RipCueFileError ? rip.writeProblem : QString()));
         return ExitFailure;
     }
     printOut(ripImagePath(rip.cuePath, rip.format) + QLatin1Char('\n') + rip.cuePath + QLatin1Char('\n'));

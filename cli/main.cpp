@@ -131,7 +131,7 @@ int main(int argc, char* argv[])
 
     const int code = command->run(context, args);
     if (context.save && !vn::SaveSettings(context.settings, context.iniPath)) {
-        printErr(QStringLiteral("could not save %1\n").arg(context.iniPath));
+        printErr(withProblem(QStringLiteral("could not save %1").arg(context.iniPath), vn::systemErrorText(errno)));
         return code == ExitOk ? ExitFailure : code;
     }
     return code;

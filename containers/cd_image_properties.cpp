@@ -44,11 +44,10 @@ QString dumpCdImage(const CueSheet& cue, int codePage)
             all.remove(0, 3);
             cp = CpUtf8;
         }
-        for (QByteArray line : all.split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
+        // Lines end as the parser takes them: LF, CR LF or a lone CR.
+        all.replace("\r\n", "\n").replace('\r', '\n');
+        for (const QByteArray& line : all.split('\n'))
             text += decodeText(line, cp) + QStringLiteral("\r\n");
-        }
         if (all.endsWith('\n'))
             text.chop(2); // the file's last line end starts no line of its own
     }
@@ -59,8 +58,10 @@ int dumpCueFile(const QString& cuePath, int codePage, QString& text)
 {
     CueSheet cue;
     const int n = parseCueSheet(cuePath, CueTrackLimit, codePage, cue);
-    if (n < 1)
+    if (n < 1) {
+        text = cue.problem;
         return n < 0 ? n : CueStartsNotIncreasing;
+    }
     text = dumpCdImage(cue, codePage);
     return 0;
 }

@@ -11,7 +11,8 @@ namespace vn {
 // converted with codePage (0: the ANSI code page).
 QString dumpCdImage(const CueSheet& cue, int codePage);
 
-// Parses the cue sheet and describes its image: 0, or the parser's negative code.
+// Parses the cue sheet and describes its image: 0, or the parser's negative code with text saying
+// why the sheet was refused.
 int dumpCueFile(const QString& cuePath, int codePage, QString& text);
 
 } // namespace vn

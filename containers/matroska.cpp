@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -160,16 +161,21 @@ bool isTopLevel(uint32_t id)
 }
 
 // A Cluster of unknown size (live recordings) ends where the next top-level element begins.
-size_t unknownClusterEnd(const ByteReader& file, size_t pos, size_t end)
+// closed: its children end there, or at the end, each where it says.
+size_t unknownClusterEnd(const ByteReader& file, size_t pos, size_t end, bool& closed)
 {
     Header h;
+    closed = false;
     while (readHeader(file, pos, end, h)) {
-        if (isTopLevel(h.id))
+        if (isTopLevel(h.id)) {
+            closed = true;
             return pos;
+        }
         if (h.unknownSize || !h.whole)
             return end;
         pos = h.end;
     }
+    closed = pos == end;
     return end;
 }
 
@@ -282,12 +288,15 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
 {
     size_t pos = begin;
     MkvSpan* reserving = nullptr; // the element a directly following Void would extend
+    const bool segmentLevel = depth == 1 && parent == mkv::Segment && qint64(begin) == scan.segmentDataPos;
+    bool lastClosed = true;
     while (pos < end) {
         Header h;
         if (!readHeader(file, pos, end, h))
             break;
+        bool clusterClosed = false;
         if (h.unknownSize && h.id == mkv::Cluster)
-            h.end = unknownClusterEnd(file, h.payload, end);
+            h.end = unknownClusterEnd(file, h.payload, end, clusterClosed);
         const QByteArrayView payload = file.viewAt(h.payload, h.end - h.payload);
         const KnownElement* known = findElement(h.id);
         QString text;
@@ -346,6 +355,10 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
         // What the packing and the writer need.
         MkvSpan* span = nullptr;
         switch (h.id) {
+        case mkv::Ebml:
+            if (h.pos == 0)
+                scan.ebmlHeader = true;
+            break;
         case mkv::DocType:
             if (parent == mkv::Ebml && scan.docType.isEmpty())
                 scan.docType = untilNul(payload).toByteArray();
@@ -444,10 +457,13 @@ void Walker::walk(size_t begin, size_t end, int depth, uint32_t parent)
         if (h.id == mkv::SeekHead && span)
             inFirstSeekHead = false;
         reserving = span;
+        lastClosed = h.whole && (!h.unknownSize || clusterClosed);
         if (h.end <= pos)
             break;
         pos = h.end;
     }
+    if (segmentLevel)
+        scan.segmentTailClosed = pos == end && lastClosed;
 }
 
 } // namespace
@@ -507,6 +523,7 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
     MatroskaScan scan;
     scanMatroska(view, scan, wantDump ? &dump : nullptr);
     result.kind = scan.docType == "webm" ? KindWebm : KindMatroska;
+    result.ebmlHeader = scan.ebmlHeader;
     if (job.dumpFlags & MkvDumpPacked)
         result.packed = packMatroskaTags(scan);
 
@@ -533,16 +550,20 @@ int processMatroska(const QString& path, const MatroskaJob& job, MatroskaResult&
         if (code == MkvOk)
             code = rewriteMatroska(std::move(bytes), scan, newTags, newAttachments, output);
         // The new file is written beside the target and renamed over it: a failure leaves the old one.
-        if (code == MkvOk && !replaceFileAtomically(outputPath, output))
+        if (code == MkvOk && !replaceFileAtomically(outputPath, output)) {
             code = MkvCannotWrite;
+            result.writeProblem = systemErrorText(errno);
+        }
         scan.fileData = {};
     }
     if (mapped)
         file.unmap(mapped);
 
     if ((job.dumpFlags & MkvDumpToFile) && !replaceFileAtomically(job.dumpFilePath, encodeText(dump, CpUtf8)) &&
-        code == MkvOk)
+        code == MkvOk) {
         code = MkvCannotWrite;
+        result.writeProblem = systemErrorText(errno);
+    }
     if (job.dumpFlags & (MkvDumpText | MkvDumpClipboard))
         result.dump = std::move(dump);
     return code;

@@ -48,6 +48,8 @@ struct MatroskaResult {
     QString dump;
     QByteArray packed;
     uint8_t kind = KindMatroska; // KindWebm when the DocType says webm
+    bool ebmlHeader = false;     // the file begins with an EBML header: it is Matroska or WebM at all
+    QString writeProblem;        // with MkvCannotWrite: the system's error text
 };
 
 // Where one of the elements the writer replaces lies: header position, end, and the end of the
@@ -67,6 +69,7 @@ struct MkvSeekEntry {
 
 // What the walk keeps for the packing and the writer.
 struct MatroskaScan {
+    bool ebmlHeader = false; // the first element is the EBML header
     QByteArray docType;
     qint64 segmentPos = -1;
     qint64 segmentSizePos = 0;
@@ -78,6 +81,10 @@ struct MatroskaScan {
     std::vector<MkvSeekEntry> seeks;
     MkvSpan tags;
     MkvSpan attachments;
+    // The Segment's children were read to its very end and the last one ends where it says (or is a
+    // Cluster of unknown size whose own children do): elements appended after it are the
+    // Segment's own, not part of it.
+    bool segmentTailClosed = false;
     uint64_t timestampScale = 1000000;
     bool haveDuration = false;
     double duration = 0;

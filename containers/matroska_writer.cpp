@@ -212,6 +212,10 @@ int rewriteMatroska(QByteArray file, const MatroskaScan& scan, const QByteArray&
     };
     place(scan.tags, newTags, mkv::Tags);
     place(scan.attachments, newAttachments, mkv::Attachments);
+    // What goes at the end must land after the Segment's last child, not inside one that runs on
+    // (or past what a reader stops at).
+    if (!appended.isEmpty() && !scan.segmentTailClosed)
+        return MkvNotRewritable;
     const qint64 base = file.size();
     for (const Moved& m : moved)
         setSeek(m.id, base + m.offset);
@@ -224,6 +228,8 @@ int rewriteMatroska(QByteArray file, const MatroskaScan& scan, const QByteArray&
         if (!fitsReserved(head.size(), reserved)) {
             // No room for the grown list: it goes to a second SeekHead at the end, which the first
             // one points to.
+            if (!scan.segmentTailClosed)
+                return MkvNotRewritable;
             const qint64 secondPos = base + appended.size();
             appended += seekHeadElement(seeks, true);
             const std::vector<MkvSeekEntry> link{{mkv::SeekHead, uint64_t(secondPos - scan.segmentDataPos)}};

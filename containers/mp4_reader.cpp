@@ -725,6 +725,7 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
     TagRecord record{};
     QByteArray moov;
     uint64_t mediaSize = 0;
+    bool mp4Atom = false;
     qint64 pos = 0;
     while (pos < length && device.seek(pos)) {
         QByteArray head = device.read(8);
@@ -748,6 +749,7 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
         }
         if (size < header)
             break;
+        mp4Atom = mp4Atom || isType(type, "ftyp") || isType(type, "moov") || isType(type, "mdat");
         const uint64_t available = std::min<uint64_t>(size, uint64_t(length - pos));
         if (isType(type, "mdat")) {
             const uint64_t payload = available - header;
@@ -791,7 +793,7 @@ int readMp4Device(QString* dump, QIODevice& device, const QString& displayPath, 
         out->audioOffset = -1;
         out->audioSize = qint64(mediaSize);
     }
-    return Mp4Ok;
+    return mp4Atom ? Mp4Ok : Mp4NoAtoms;
 }
 
 int readMp4File(QString* dump, const QString& path, ContainerTags* out)

@@ -14,7 +14,11 @@ class QIODevice;
 
 namespace vn {
 
-enum Mp4ReadCode : int { Mp4Ok = 0, Mp4CannotOpen = 1 };
+enum Mp4ReadCode : int {
+    Mp4Ok = 0,
+    Mp4CannotOpen = 1,
+    Mp4NoAtoms = 2, // no ftyp, moov or mdat atom at the top: not an MP4 file (what could be read is still given)
+};
 
 // Deeper nesting than any real file has is listed without being entered, so hostile files cannot
 // exhaust the stack.

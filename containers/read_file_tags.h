@@ -28,8 +28,13 @@ bool isContainerExtension(const QString& ext);
 // Reads the file by its extension (ignoring case) into the side's slot; a ReadTagsCode. An MP3 is
 // read by readMp3FileTags (through readBuffer, which the caller keeps for the next file). A
 // container's record is filled as far as its reader got: the slot counts as read whatever the
-// reader reports. Other extensions give ReadTagsCannotOpen.
+// reader reports once the file is open; one that cannot be opened, and other extensions, give
+// ReadTagsCannotOpen.
 int readFileTags(const QString& path, FileTags& file, QByteArray& readBuffer);
 int readFileTags(const QString& folder, const QString& fileName, FileTags& file, QByteArray& readBuffer);
+
+// Why readFileTags could not read the file at path (its row says "unreadable"), for a message:
+// the system's error text, or what is wrong with its tag. Empty when the file reads now.
+QString readTagsProblem(const QString& path);
 
 } // namespace vn

@@ -24,6 +24,8 @@ int readWavDevice(QIODevice& device, ContainerTags& out)
     if (!device.seek(0))
         return WavNotWave;
     const QByteArray riff = device.read(12);
+    if (riff.size() == 12 && (riff.startsWith("RF64") || riff.startsWith("BW64")) && riff.mid(8, 4) == "WAVE")
+        return WavRf64;
     if (riff.size() < 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
         return WavNotWave;
 

@@ -15,6 +15,7 @@ enum WavReadCode : int {
     WavCannotOpen = 1,
     WavBadFormatChunk = 2, // no fmt chunk, or one shorter than the 16 bytes of PCM format fields
     WavNotWave = 3,        // does not begin with a RIFF/WAVE header
+    WavRf64 = 4,           // a WAVE file with 64-bit sizes (RF64, BW64), which this program does not read
 };
 
 inline constexpr int WavHeaderSize = 44;

@@ -1,18 +1,22 @@
 #include "encode/replace_tags.h"
 
 #include "config/settings.h"
+#include "containers/read_file_tags.h"
 #include "encode/move_files.h"
 #include "encode/read_ahead.h"
 #include "util/byte_reader.h"
 #include "util/safe_file.h"
 #include "util/feedback.h"
+#include "util/file_name.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
+#include <utility>
 
 namespace vn {
 
@@ -70,8 +74,24 @@ bool sameFile(const FileTags& b, const ReadOnlyFile& file)
 constexpr uint64_t PageSize = 4096;
 constexpr uint64_t KernelCopyBatch = 16 * PageSize;
 
+// A file under the name that holds exactly what the pair writes is the pair's own result, named by
+// a run that was stopped after it (and is now run again), not somebody else's file.
+bool alreadyWritten(const QString& path, QByteArrayView tag, const QString& bFile, uint64_t audioOffset)
+{
+    const ReadOnlyFile done(path), b(bFile);
+    if (!done.isOpen() || !b.isOpen() || b.size() < audioOffset ||
+        done.size() != uint64_t(tag.size()) + (b.size() - audioOffset) || done.readAt(0, uint64_t(tag.size())) != tag)
+        return false;
+    constexpr uint64_t Piece = 1 << 20;
+    for (uint64_t at = 0; at < b.size() - audioOffset; at += Piece) {
+        if (done.readAt(uint64_t(tag.size()) + at, Piece) != b.readAt(audioOffset + at, Piece))
+            return false;
+    }
+    return true;
+}
+
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
-                 int blockSize, int minPadding, QString& path, QByteArray& tag, ReadAhead& audio)
+                 int blockSize, int minPadding, QString& path, int& error, QByteArray& tag, ReadAhead& audio)
 {
     if (!validPair(state, pair))
         return WriteNotId3Pair;
@@ -113,9 +133,12 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
 
     // An existing file of that name is not looked for first: naming the finished file refuses it.
     NewFile out(path);
-    if (!out.open() || !out.write(tag.constData(), tag.size()))
+    if (!out.open() || !out.write(tag.constData(), tag.size())) {
+        error = out.error();
         return WriteCannotCreate;
+    }
     if (whole && !out.copyFrom(whole->handle(), b.audioOffset, whole->size() - b.audioOffset)) {
+        error = out.error();
         if (!sameFile(b, ReadOnlyFile(bFile))) {
             path = bFile; // B changed while it was copied
             return WriteCannotReadB;
@@ -123,8 +146,10 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
         return WriteCannotCreate;
     }
     while (!whole) {
-        if (!out.write(piece.data, piece.size))
+        if (!out.write(piece.data, piece.size)) {
+            error = out.error();
             return WriteCannotCreate;
+        }
         if (piece.last)
             break;
         piece = audio.next();
@@ -133,8 +158,12 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
             return WriteCannotReadB;
         }
     }
-    if (!out.commit())
-        return nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
+    if (!out.commit()) {
+        error = out.error();
+        if (error == EEXIST && alreadyWritten(path, tag, bFile, b.audioOffset))
+            return WriteOk;
+        return error == EEXIST || nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
+    }
     return WriteOk;
 }
 
@@ -179,6 +208,26 @@ QString tagVersionErrorText(int code)
     default:
         return QString();
     }
+}
+
+QString unreadableFilesText(const ComparisonState& state, int which, bool openFailuresOnly)
+{
+    QStringList lines;
+    for (const auto& [folder, side] : {std::pair{&state.folderA, &state.a}, std::pair{&state.folderB, &state.b}}) {
+        if ((which == 1 && side != &state.a) || (which == 2 && side != &state.b))
+            continue;
+        for (int i = 0; i < side->count(); ++i) {
+            if (side->files[size_t(i)].header.version != KindUnreadable)
+                continue;
+            const QString path = QDir(*folder).filePath(side->names[size_t(i)]);
+            if (openFailuresOnly && readProblem(path).isEmpty())
+                continue;
+            const QString cause = readTagsProblem(path);
+            lines << QDir::toNativeSeparators(displayPath(path)) + QStringLiteral(": ") +
+                         (cause.isEmpty() ? QStringLiteral("could not be read") : cause);
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString writeReplacedErrorText(int code, const QString& path)
@@ -255,6 +304,7 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
     QByteArray tag;
     for (int i = 0; i < count; ++i) {
         QString path;
+        int error = 0;
         int code = WriteAborted;
         if (feedback) {
             feedback->setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
@@ -263,11 +313,14 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
         if (feedback && feedback->abortRequested())
             path = QDir(destination).filePath(state.a.names[size_t(pairs[size_t(i)].aIndex)]);
         else
-            code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, tag, audio);
+            code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, error, tag,
+                                audio);
         if (code != WriteOk) {
             if (outcome) {
                 outcome->writeCode = code;
                 outcome->failedPath = path;
+                if (error != 0 && code == WriteCannotCreate)
+                    outcome->failedCause = systemErrorText(error);
             }
             return code;
         }
@@ -286,7 +339,10 @@ int replaceOrEncode(const ComparisonState& state, const Settings& settings, cons
         const int code = checkTagVersions(state);
         if (code != 0) {
             outcome.precheck = code;
-            feedback.message(tagVersionErrorText(code),
+            // A file that could not be read has no kind of its own: say which, and why. ("Not ID3v2"
+            // is true of a file without a tag; of one that cannot be opened it says too little.)
+            const QString unreadable = unreadableFilesText(state, code == 1 || code == 3 ? 1 : 2, code >= 3);
+            feedback.message(unreadable.isEmpty() ? tagVersionErrorText(code) : tagVersionErrorText(code) + QLatin1Char('\n') + unreadable,
                              QString::fromLatin1(state.folderBMode ? ReplaceTagsCaption : EncodingBCaption),
                              MessageButtons::Ok, MessageIcon::Warning);
             return 0;

@@ -42,12 +42,17 @@ struct ReplaceOutcome {
     QString destination;     // the folder the files went to
     QStringList written;     // full paths, in pair order
     QString failedPath;      // the file the run stopped at
+    QString failedCause;     // the system's error text for it, when the system gave one
 };
 
 inline constexpr const char* ReplaceTagsCaption = "Error in Replace Tags";
 inline constexpr const char* EncodingBCaption = "Error in Encoding B";
 // The pre-check texts for codes 1 to 5.
 QString tagVersionErrorText(int code);
+// The files that could not be read, each with its cause, one a line: of side A (side 1), B (2) or
+// both (0); with openFailuresOnly only those that could not even be opened. What the pre-check's
+// message adds, since such a file has no kind of its own. Empty when there is none.
+QString unreadableFilesText(const ComparisonState& state, int side = 0, bool openFailuresOnly = false);
 // A sentence for a non-zero WriteReplacedCode and the file it concerns.
 QString writeReplacedErrorText(int code, const QString& path);
 

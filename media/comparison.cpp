@@ -140,6 +140,34 @@ QString compareErrorText(int code)
     }
 }
 
+QString compareProblemText(int code, const QString& folderA, const QString& folderB, int cueCodePage)
+{
+    const QString& folder = code <= CompareNoAudioA ? folderA : folderB;
+    auto about = [&](const QString& cause) {
+        return cause.isEmpty() ? QString() : QDir::toNativeSeparators(displayPath(folder)) + QStringLiteral(": ") + cause;
+    };
+    switch (code) {
+    case CompareNoFolderA:
+    case CompareNoFolderB: {
+        if (folder.isEmpty())
+            return QStringLiteral("no folder given");
+        const QString problem = readProblem(folder);
+        // Nothing to complain of as a file: then it is a file, where a folder should be.
+        return about(problem.isEmpty() ? QStringLiteral("is a file, not a folder") : problem);
+    }
+    case CompareNoAudioA:
+    case CompareNoAudioB:
+        return about(folderListingProblem(folder));
+    case CompareIllegalCueSheet: {
+        CueSheet sheet;
+        parseCueSheet(folderB, CueTrackLimit, cueCodePage, sheet);
+        return sheet.problem;
+    }
+    default:
+        return {};
+    }
+}
+
 void clearComparison(ComparisonState& state)
 {
     state.a = FileList{};

@@ -39,6 +39,9 @@ inline constexpr const char* UnreadableKindText = "unreadable";
 // The message box text for a non-zero CompareCode; the caption is CompareErrorCaption.
 QString compareErrorText(int code);
 inline constexpr const char* CompareErrorCaption = "Error : No audio file";
+// What the message for a non-zero CompareCode adds: the folder or cue sheet concerned and the
+// cause (the system's error text, or what is wrong with the sheet). Empty when nothing is known.
+QString compareProblemText(int code, const QString& folderA, const QString& folderB, int cueCodePage);
 
 using ListRow = std::array<QString, ListColumnCount>;
 

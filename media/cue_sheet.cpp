@@ -105,17 +105,25 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
     }
     int current = 0;
     bool inAudio = false;
+    bool inData = false;
+    // Data tracks are left out, as a player leaves them out: the audio before a data track ends at
+    // its first index (its pregap, or its start without one), its texts are nobody's, and audio
+    // tracks after leading data tracks (a mixed-mode disc) are counted from 1.
+    bool dataEndsAudio = false;
+    bool seenAudio = false;
+    int leadingData = 0;
+    int skipped = 0;
     qsizetype start = 0;
     while (start < all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
+        // A line ends at a line feed, a carriage return and line feed, or a carriage return alone
+        // (old Mac editors); the empty line between CR and LF is skipped like any other.
+        qsizetype end = start;
+        while (end < all.size() && all[end] != '\n' && all[end] != '\r')
+            ++end;
         QByteArrayView line = all.sliced(start, end - start);
         start = end + 1;
         if (const qsizetype nul = line.indexOf('\0'); nul >= 0)
             line = line.first(nul); // the line's text ends there, as it always has
-        if (line.endsWith('\r'))
-            line.chop(1);
         const auto t = tokens(line);
         if (t.isEmpty())
             continue;
@@ -141,10 +149,18 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
                     r.error = CueBadTrackNumber;
                     return r;
                 }
-                current = int(nn);
+                if (!seenAudio)
+                    skipped = int(std::min<int64_t>(leadingData, nn - 1));
+                seenAudio = true;
+                current = int(nn) - skipped;
                 inAudio = true;
+                inData = false;
             } else {
+                dataEndsAudio = inAudio;
+                if (!seenAudio)
+                    ++leadingData;
                 inAudio = false;
+                inData = true;
                 r.dataTrack = true;
             }
         } else if (keywordIs(t[0], "INDEX") && t.size() >= 3) {
@@ -155,11 +171,12 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
                     r.starts[size_t(current - 1)] = position;
                     r.trackCount = std::max(r.trackCount, current);
                 }
-            } else if (index == 0) {
+            } else if (dataEndsAudio && (index == 0 || index == 1)) {
                 r.starts[size_t(r.trackCount)] = position;
+                dataEndsAudio = false;
             }
         } else if (keywordIs(t[0], "TITLE") || keywordIs(t[0], "PERFORMER")) {
-            if (rest.indexOf('"') < 0 && t.size() < 2)
+            if (inData || (rest.indexOf('"') < 0 && t.size() < 2))
                 continue;
             r.texts.push_back({keywordIs(t[0], "TITLE"), current, quotedOrToken(rest).toByteArray()});
         }
@@ -186,10 +203,41 @@ QString imagePathFor(const QString& cuePath, const QString& name)
     return path;
 }
 
+// What the message about a refused sheet adds: the file concerned and the cause.
+QString fileProblem(const QString& path, const QString& cause)
+{
+    return QDir::toNativeSeparators(displayPath(path)) + QStringLiteral(": ") +
+           (cause.isEmpty() ? QStringLiteral("cannot be read") : cause);
+}
+
+// A sheet whose track starts do not increase: most often an image that ends before the sheet's
+// tracks do.
+QString startsProblem(const CueSheet& sheet, const std::array<uint32_t, CueTrackLimit>& starts, int n, qint64 imageSize)
+{
+    if (imageSize <= sheet.dataOffset)
+        return fileProblem(sheet.imagePath, imageSize == 0 ? QStringLiteral("the image file is empty")
+                                                           : QStringLiteral("the image file holds no audio"));
+    for (int k = 0; k < n; ++k) {
+        if (starts[size_t(k)] < starts[size_t(k + 1)])
+            continue;
+        if (k + 1 == n)
+            return fileProblem(sheet.imagePath,
+                               QStringLiteral("the image file is too short: its audio ends at byte %1, track %2 starts at byte %3")
+                                   .arg(qint64(starts[size_t(n)]) * 4 + sheet.dataOffset)
+                                   .arg(n)
+                                   .arg(qint64(starts[size_t(n - 1)]) * 4 + sheet.dataOffset));
+        return fileProblem(sheet.cuePath, QStringLiteral("track %1 does not start after track %2").arg(k + 2).arg(k + 1));
+    }
+    return {};
+}
+
+// Sheets are a few kilobytes; anything this large is some other file under a .cue name.
+constexpr qint64 MaxCueSheetBytes = qint64(16) << 20;
+
 bool readWhole(const QString& path, QByteArray& content)
 {
     QFile f;
-    if (!openForReading(f, path))
+    if (!openForReading(f, path) || f.size() > MaxCueSheetBytes)
         return false;
     content = f.readAll();
     return true;
@@ -238,28 +286,44 @@ int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet
     sheet = CueSheet{};
     sheet.cuePath = cuePath;
     QByteArray content;
-    if (!readWhole(cuePath, content))
+    if (!readWhole(cuePath, content)) {
+        const QString problem = readProblem(cuePath);
+        sheet.problem = fileProblem(cuePath, problem.isEmpty() ? QStringLiteral("larger than 16 MB: not a cue sheet") : problem);
         return CueCannotOpen;
+    }
     ParseResult r = parseLines(content, std::min(trackLimit, CueTrackLimit));
-    if (r.error)
+    if (r.error) {
+        sheet.problem = fileProblem(cuePath, QStringLiteral("a TRACK ... AUDIO line has a number outside 1 to %1")
+                                                 .arg(std::min(trackLimit, CueTrackLimit) - 1));
         return r.error;
-    if (r.fileName.isEmpty())
+    }
+    if (r.fileName.isEmpty()) {
+        sheet.problem = fileProblem(cuePath, QStringLiteral("no FILE line of type BINARY or WAVE"));
         return CueNoImageFile;
+    }
     const int cp = r.utf8Mark ? CpUtf8 : codePage;
     sheet.imagePath = imagePathFor(cuePath, decodeText(r.fileName, cp).left(259));
     sheet.dataOffset = sheet.imagePath.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive) ? 44 : 0;
     const QFileInfo image(sheet.imagePath);
-    if (!image.isFile())
+    if (!image.isFile()) {
+        sheet.problem = fileProblem(sheet.imagePath, readProblem(sheet.imagePath));
         return CueImageMissing;
+    }
     const int n = r.trackCount;
+    if (n == 0) {
+        sheet.problem = fileProblem(cuePath, QStringLiteral("no audio track with an INDEX 01"));
+        return 0;
+    }
     std::array<uint32_t, CueTrackLimit> starts{};
     for (int k = 0; k <= n && k < CueTrackLimit; ++k)
         starts[size_t(k)] = clampU32(r.starts[size_t(k)] * FramesPerSector);
     if (starts[size_t(n)] == 0)
         starts[size_t(n)] = clampU32((image.size() - sheet.dataOffset) / 4);
     for (int k = 0; k < n; ++k) {
-        if (starts[size_t(k)] >= starts[size_t(k + 1)])
+        if (starts[size_t(k)] >= starts[size_t(k + 1)]) {
+            sheet.problem = startsProblem(sheet, starts, n, image.size());
             return CueStartsNotIncreasing;
+        }
     }
     sheet.trackCount = n;
     sheet.trackStarts = starts;

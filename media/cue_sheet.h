@@ -38,6 +38,8 @@ struct CueSheet {
     QByteArray wavHeader;
     // "%X" of the track count, then "+%X" of each start and of the end, in sectors plus 150.
     QByteArray discToc;
+    // Why the last parse refused the sheet (the file concerned and the cause); empty when it did not.
+    QString problem;
 
     uint16_t formatTag() const;
     uint16_t channels() const;
@@ -56,7 +58,9 @@ QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits);
 QString cueImagePath(const QString& cuePath, const QString& name);
 
 // The track count, or a CueError. codePage 0 is the ANSI code page; a sheet that starts with a
-// UTF-8 byte-order mark is read as UTF-8 whatever the code page says.
+// UTF-8 byte-order mark is read as UTF-8 whatever the code page says. Lines may end in LF, CR LF
+// or CR. Data tracks are left out: the audio before one ends where it begins, and audio after
+// leading data tracks is counted from track 1. A result below 1 leaves sheet.problem saying why.
 int parseCueSheet(const QString& cuePath, int trackLimit, int codePage, CueSheet& sheet);
 
 struct CueImageEntry {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -107,15 +108,55 @@ QString displayPath(const QString& path)
 
 bool openForReading(QFile& file, const QString& path, bool unbuffered)
 {
-    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const QIODevice::OpenMode mode = unbuffered ? QIODevice::ReadOnly | QIODevice::Unbuffered : QIODevice::ReadOnly;
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }
     return true;
+}
+
+QString folderListingProblem(const QString& folder)
+{
+    DIR* dir = ::opendir(pathBytes(folder).constData());
+    if (!dir)
+        return systemErrorText(errno);
+    ::closedir(dir);
+    return {};
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString readProblem(const QString& path)
+{
+    struct stat st;
+    if (path.isEmpty())
+        return systemErrorText(ENOENT);
+    if (!statOf(path, st))
+        return systemErrorText(errno);
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("is a folder, not a file");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("is not a regular file");
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return systemErrorText(errno);
+    ::close(fd);
+    return {};
 }
 
 bool isDirectory(const QString& path)

@@ -19,10 +19,18 @@ QByteArray pathBytes(const QString& path);
 // The path for a person to read: each stray byte shown as U+FFFD.
 QString displayPath(const QString& path);
 
-// Opens file for reading by the path's own bytes (QFile's own open would lose a stray byte).
+// Opens file for reading by the path's own bytes (QFile's own open would lose a stray byte). Only a
+// regular file opens: a pipe would hold the read forever, a device is nobody's music.
 // Unbuffered: every read is a read of exactly its bytes, for a reader that seeks from block to block
 // (a buffer would read ahead bytes it then throws away at the next seek and reads again).
 bool openForReading(QFile& file, const QString& path, bool unbuffered = false);
+// Why path cannot be read as a file, for a message: the system's error text, or that it is a folder
+// or no regular file. Empty when it can be read.
+QString readProblem(const QString& path);
+// Why the folder's names cannot be listed: the system's error text; empty when they can.
+QString folderListingProblem(const QString& folder);
+// The system's text for an error number.
+QString systemErrorText(int error);
 // What stands under the name, following symbolic links.
 bool isDirectory(const QString& path);
 bool isRegularFile(const QString& path);

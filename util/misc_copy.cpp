@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace vn {
@@ -44,10 +45,15 @@ void copyOne(TreeCopy& run, const QString& from, const QString& to)
         return; // a tree copied into itself
     if (run.failIfExists && nameTaken(to))
         return;
-    if (copyFileAtomically(from, to, !run.failIfExists))
+    if (copyFileAtomically(from, to, !run.failIfExists)) {
         ++run.result.copied;
-    else if (!(run.failIfExists && nameTaken(to)))
-        run.result.failed.append(from);
+    } else {
+        const int error = errno;
+        if (!(run.failIfExists && nameTaken(to))) {
+            run.result.failed.append(from);
+            run.result.failedCauses.append(systemErrorText(error));
+        }
+    }
 }
 
 void copyTree(TreeCopy& run, const QString& source, const QString& destination)

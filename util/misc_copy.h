@@ -27,6 +27,7 @@ struct MiscCopyParams {
 struct MiscCopyResult {
     unsigned copied = 0;
     QStringList failed; // source files whose copy failed; the destination keeps what it had
+    QStringList failedCauses; // the system's error text for each of them, in the same order
 };
 
 bool isMusicFileName(QStringView name);

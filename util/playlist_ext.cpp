@@ -1,5 +1,6 @@
 #include "util/playlist_ext.h"
 
+#include "util/file_name.h"
 #include "util/safe_file.h"
 #include "util/text_codec.h"
 
@@ -9,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace vn {
 
@@ -235,26 +237,27 @@ int processPlaylist(const QString& path, const QString& newExtension, PlaylistEx
     // The link stays a link: its target is the playlist that is rewritten.
     const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
     QFile file(target);
-    if (target.isEmpty() || !QFileInfo(target).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxPlaylistBytes) {
+    auto leaveAlone = [&](const QString& cause, int outcome) {
         counts.leftAlone.append(path);
-        return PlaylistReadFailed;
-    }
+        counts.leftAloneCauses.append(cause);
+        return outcome;
+    };
+    if (target.isEmpty())
+        return leaveAlone(QStringLiteral("the link leads nowhere"), PlaylistReadFailed);
+    if (!QFileInfo(target).isFile() || !file.open(QIODevice::ReadOnly))
+        return leaveAlone(file.errorString(), PlaylistReadFailed);
+    if (file.size() > MaxPlaylistBytes)
+        return leaveAlone(QStringLiteral("larger than 256 MB"), PlaylistReadFailed);
     const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        counts.leftAlone.append(path);
-        return PlaylistReadFailed;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return leaveAlone(file.errorString(), PlaylistReadFailed);
     file.close();
 
     const PlaylistEdit edit = replaceExtensionsInPlaylist(content, info.absolutePath(), newExtension);
-    if (edit.outcome == PlaylistEncodingUnsupported) {
-        counts.leftAlone.append(path);
-        return edit.outcome;
-    }
-    if (edit.outcome == PlaylistRewritten && !replaceFileAtomically(target, edit.bytes)) {
-        counts.leftAlone.append(path);
-        return PlaylistWriteFailed;
-    }
+    if (edit.outcome == PlaylistEncodingUnsupported)
+        return leaveAlone(QStringLiteral("UTF-16 or ISO-2022-JP text, whose lines cannot be edited in place"), edit.outcome);
+    if (edit.outcome == PlaylistRewritten && !replaceFileAtomically(target, edit.bytes))
+        return leaveAlone(systemErrorText(errno), PlaylistWriteFailed);
     counts.entries += edit.counts.entries;
     counts.notReplaced += edit.counts.notReplaced;
     counts.replacedExisting += edit.counts.replacedExisting;

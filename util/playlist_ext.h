@@ -32,6 +32,7 @@ struct PlaylistExtCounts {
     unsigned playlists = 0;        // playlists processed, including those left alone
     unsigned rewritten = 0;        // playlists written back with changed entries
     QStringList leftAlone;         // could not be read, understood or written back: as they were
+    QStringList leftAloneCauses;   // why, for each of them in the same order
 };
 
 enum PlaylistOutcome : int {

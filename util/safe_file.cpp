@@ -10,7 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -64,20 +69,37 @@ bool moveAcross(const QString& from, const QString& to)
     return true;
 }
 
-} // namespace
-
-bool moveFileNoReplace(const QString& from, const QString& to)
+QByteArray folderOf(const QByteArray& target)
 {
-    const QByteArray src = pathBytes(from);
-    const QByteArray dst = pathBytes(to);
+    const qsizetype slash = target.lastIndexOf('/');
+    return slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+}
+
+// The new name itself is on the disk once the folder is.
+void syncFolder(const QByteArray& folder)
+{
+    const int saved = errno;
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    errno = saved;
+}
+
+bool renameNoReplace(const QByteArray& src, const QByteArray& dst, bool& across)
+{
+    across = false;
 #ifdef SYS_renameat2
     constexpr unsigned RenameNoReplace = 1; // RENAME_NOREPLACE
     if (::syscall(SYS_renameat2, AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RenameNoReplace) == 0)
         return true;
     if (errno == EEXIST)
         return false;
-    if (errno == EXDEV)
-        return moveAcross(from, to);
+    if (errno == EXDEV) {
+        across = true;
+        return false;
+    }
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return false;
 #endif
@@ -88,13 +110,32 @@ bool moveFileNoReplace(const QString& from, const QString& to)
     }
     if (errno == EEXIST)
         return false;
-    if (errno == EXDEV)
-        return moveAcross(from, to);
+    if (errno == EXDEV) {
+        across = true;
+        return false;
+    }
     // File systems without hard links: the check and the rename are two steps there.
     struct stat st;
-    if (::lstat(dst.constData(), &st) == 0 || errno != ENOENT)
+    if (::lstat(dst.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    if (errno != ENOENT)
         return false;
     return ::rename(src.constData(), dst.constData()) == 0;
+}
+
+} // namespace
+
+bool moveFileNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray dst = pathBytes(to);
+    bool across = false;
+    if (renameNoReplace(pathBytes(from), dst, across)) {
+        syncFolder(folderOf(dst));
+        return true;
+    }
+    return across && moveAcross(from, to);
 }
 
 bool syncFileData(const QString& path)
@@ -169,32 +210,106 @@ bool nameTaken(const QString& path)
 
 namespace {
 
-QByteArray folderOf(const QByteArray& target)
+bool isDigits(const char* s, size_t n, bool hex)
 {
-    const qsizetype slash = target.lastIndexOf('/');
-    return slash > 0 ? target.left(slash) : slash == 0 ? QByteArray("/") : QByteArray(".");
+    for (size_t i = 0; i < n; ++i) {
+        const char c = s[i];
+        if (!((c >= '0' && c <= '9') || (hex && c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+// ".vornelic-<hex>.part" (openTempIn) or "_tmp<6 digits>.part" (NewFile's named fallback).
+bool isOurTemporaryName(const char* name)
+{
+    const size_t n = std::strlen(name);
+    constexpr size_t PartLength = 5; // ".part"
+    if (n <= PartLength || std::strcmp(name + n - PartLength, ".part") != 0)
+        return false;
+    if (std::strncmp(name, ".vornelic-", 10) == 0)
+        return n > 10 + PartLength && n <= 10 + 8 + PartLength && isDigits(name + 10, n - 10 - PartLength, true);
+    return std::strncmp(name, "_tmp", 4) == 0 && n == 4 + 6 + PartLength && isDigits(name + 4, 6, false);
+}
+
+int removeStaleIn(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return 0;
+    const int dirFd = ::dirfd(dir);
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isOurTemporaryName(entry->d_name))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held, named;
+        // Only one nobody writes any more: its writer would hold the lock until it is named.
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == held.st_ino &&
+            named.st_dev == held.st_dev && ::unlinkat(dirFd, entry->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+// Once per folder and process, before the first temporary is made there.
+void removeStaleOnce(const QByteArray& folder)
+{
+    static std::mutex lock;
+    static std::set<QByteArray> done;
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (!done.insert(folder).second)
+            return;
+    }
+    const int saved = errno;
+    removeStaleIn(folder);
+    errno = saved;
+}
+
+// Creates the temporary at name, locked for as long as it is written; -1 with errno EEXIST when
+// the name is taken (or the file was cleaned away between its creation and its lock).
+int createLocked(const QByteArray& name)
+{
+    const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+        ::close(fd);
+        errno = EEXIST;
+        return -1;
+    }
+    return fd;
 }
 
 // A new file under a temporary name in folder, for a rename over its target once complete.
 int openTempIn(const QByteArray& folder, QByteArray& temp)
 {
+    removeStaleOnce(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = folder + "/.vornelic-" + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
-        const int fd = ::open(temp.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        const int fd = createLocked(temp);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
 }
 
-// The new name itself is on the disk once the folder is.
-void syncFolder(const QByteArray& folder)
+// Ends a failed write: the temporary goes, errno stays the failure's.
+bool giveUp(int fd, const QByteArray& temp)
 {
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    const int saved = errno;
+    if (fd >= 0)
+        ::close(fd);
+    ::unlink(temp.constData());
+    errno = saved;
+    return false;
 }
 
 // Copies size bytes from offset, in the kernel where it can; where a file system refuses, the copy
@@ -220,6 +335,11 @@ bool copyRange(int from, uint64_t offset, int to, uint64_t size)
 
 } // namespace
 
+int removeStaleTemporaries(const QString& folder)
+{
+    return removeStaleIn(pathBytes(folder));
+}
+
 bool replaceFileAtomically(const QString& path, QByteArrayView data)
 {
     const QByteArray target = pathBytes(path);
@@ -234,13 +354,11 @@ bool replaceFileAtomically(const QString& path, QByteArrayView data)
         [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
         ::fchmod(fd, old.st_mode & 07777);
     }
-    bool ok = writeAll(fd, data.data(), size_t(data.size())) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
-    if (!ok) {
-        ::unlink(temp.constData());
-        return false;
-    }
+    // Renamed while still open, so that its lock keeps it from being cleaned away until then.
+    if (!writeAll(fd, data.data(), size_t(data.size())) || ::fsync(fd) != 0 ||
+        ::rename(temp.constData(), target.constData()) != 0)
+        return giveUp(fd, temp);
+    ::close(fd);
     syncFolder(folder);
     return true;
 }
@@ -258,18 +376,22 @@ bool copyFileAtomically(const QString& from, const QString& to, bool replace)
     if (fd < 0)
         return false;
     ::fchmod(fd, st.st_mode & 0777);
-    bool ok = copyRange(source.handle(), 0, fd, uint64_t(st.st_size));
     const timespec times[2] = {{0, UTIME_NOW}, st.st_mtim};
-    ok = ok && ::futimens(fd, times) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = replace ? ::rename(temp.constData(), target.constData()) == 0 : moveFileNoReplace(pathFromBytes(temp), to);
-    if (!ok) {
-        ::unlink(temp.constData());
-        return false;
-    }
+    bool across = false;
+    if (!copyRange(source.handle(), 0, fd, uint64_t(st.st_size)) || ::futimens(fd, times) != 0 || ::fsync(fd) != 0 ||
+        !(replace ? ::rename(temp.constData(), target.constData()) == 0 : renameNoReplace(temp, target, across)))
+        return giveUp(fd, temp);
+    ::close(fd);
     syncFolder(folder);
     return true;
+}
+
+bool NewFile::fail()
+{
+    if (!failed_)
+        error_ = errno ? errno : EIO;
+    failed_ = true;
+    return false;
 }
 
 bool NewFile::open()
@@ -278,6 +400,7 @@ bool NewFile::open()
     const qsizetype slash = path_.lastIndexOf(QLatin1Char('/'));
     const QByteArray folder = pathBytes(QDir::isAbsolutePath(path_) && slash > 0 ? path_.left(slash)
                                                                                            : QFileInfo(path_).absolutePath());
+    removeStaleOnce(folder);
 #ifdef O_TMPFILE
     // A file without a name vanishes by itself if we die; it is named through /proc.
     static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
@@ -289,19 +412,21 @@ bool NewFile::open()
 #endif
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         tempName_ = folder + "/_tmp" + QByteArray::number(QRandomGenerator::global()->bounded(1000000)).rightJustified(6, '0') + ".part";
-        fd_ = ::open(tempName_.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        fd_ = createLocked(tempName_);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd_ < 0)
+    if (fd_ < 0) {
         tempName_.clear();
-    failed_ = fd_ < 0;
-    return !failed_;
+        return fail();
+    }
+    return true;
 }
 
 bool NewFile::write(const char* data, qint64 size)
 {
-    failed_ = failed_ || size < 0 || !writeAll(fd_, data, size_t(size));
+    if (!failed_ && (size < 0 || !writeAll(fd_, data, size_t(size))))
+        fail();
     return !failed_;
 }
 
@@ -322,13 +447,15 @@ bool NewFile::writeAt(uint64_t offset, const char* data, qint64 size)
 
 bool NewFile::copyFrom(int fromFd, uint64_t offset, uint64_t size)
 {
-    failed_ = failed_ || !copyRange(fromFd, offset, fd_, size);
+    if (!failed_ && !copyRange(fromFd, offset, fd_, size))
+        fail();
     return !failed_;
 }
 
 bool NewFile::sync()
 {
-    failed_ = failed_ || ::fdatasync(fd_) != 0;
+    if (!failed_ && ::fdatasync(fd_) != 0)
+        fail();
     return !failed_;
 }
 
@@ -336,21 +463,32 @@ bool NewFile::commit()
 {
     if (failed_ || fd_ < 0)
         return false;
+    // A power loss after the name is on the disk must not leave the name on an empty file.
+    if (!sync())
+        return false;
     const QByteArray target = pathBytes(path_);
     bool named = false;
+    bool across = false;
     if (tempName_.isEmpty()) {
         char proc[64];
         std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
         named = ::linkat(AT_FDCWD, proc, AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0;
+    } else {
+        // Named while still open and locked, so that no other run takes it for a stale one.
+        named = renameNoReplace(tempName_, target, across);
     }
+    if (!named)
+        fail();
     // Some file systems report a failed write only when the file is closed.
     const bool closed = ::close(fd_) == 0;
+    if (!closed)
+        fail();
     fd_ = -1;
-    if (!tempName_.isEmpty() && closed)
-        named = moveFileNoReplace(pathFromBytes(tempName_), path_);
     if (named && !closed)
         named = ::unlink(target.constData()) != 0; // our own file, just named, whose data may be short
     committed_ = named;
+    if (named)
+        syncFolder(folderOf(target));
     return named && closed;
 }
 

@@ -45,6 +45,13 @@ bool nameTaken(const QString& path);
 // Waits until the file's data is on the disk. False when it cannot be opened or synced.
 bool syncFileData(const QString& path);
 
+// Removes from folder the temporary files of our own naming (".vornelic-<hex>.part" of the atomic
+// replacements, "_tmp<6 digits>.part" of NewFile without unnamed files) that a run killed before it
+// could name or remove them left behind. A temporary still being written is locked by its writer
+// and stays. Runs by itself the first time a process makes a temporary in a folder; returns the
+// number removed.
+int removeStaleTemporaries(const QString& folder);
+
 // A new file at path. Until commit it has no name (or a temporary one beside path, removed again
 // when the file is given up), so a crash never leaves part of it under path.
 class NewFile {
@@ -65,10 +72,13 @@ public:
     bool copyFrom(int fromFd, uint64_t offset, uint64_t size);
     // Waits until the data written so far is on the disk.
     bool sync();
-    // Gives the file its name. False when the name is taken or the data could not be completed.
+    // Gives the file its name once its data is on the disk, and puts the name on the disk too. False
+    // when the name is taken or the data could not be completed.
     bool commit();
 
     const QString& path() const { return path_; }
+    // The system's error number of the first step that failed (EEXIST for a taken name), else 0.
+    int error() const { return error_; }
 
 private:
     QString path_;
@@ -76,17 +86,20 @@ private:
     int fd_ = -1;
     bool failed_ = false;
     bool committed_ = false;
+    int error_ = 0;
+
+    bool fail();
 };
 
 // Writes data to path through a temporary file beside it that is synced and renamed over the old
 // file, so the old file stays whole until the new one is complete. False, with the old file as it
-// was and no temporary file left, when anything fails.
+// was, no temporary file left and errno telling why, when anything fails.
 bool replaceFileAtomically(const QString& path, QByteArrayView data);
 
 // Copies from to to through a temporary file beside to that is synced and renamed: with replace
 // over an older file under the name (which stays whole until the copy is complete), else only
 // when the name is free. The copy takes the source's permissions and modification time. False,
-// with to as it was and no temporary file left, when anything fails.
+// with to as it was, no temporary file left and errno telling why, when anything fails.
 bool copyFileAtomically(const QString& from, const QString& to, bool replace);
 
 } // namespace vn

@@ -66,10 +66,11 @@ TEST_F(ReplaceWindowTest, OutputModeWritesIntoTheLevelFolderAndNeverOverItsFiles
     w.runCommand(BtnReplace);
     EXPECT_TRUE(QFileInfo::exists(home.filePath("output/A/1.mp3")));
     EXPECT_FALSE(enabled(BtnMoveFiles));
-    // A second run finds the files there and says so instead of replacing them.
-    const QByteArray first = readFile(home.filePath("output/A/1.mp3"));
+    // A second run finds a file of someone else's there and says so instead of replacing it (one
+    // that holds exactly what the run writes is its own, from a run stopped part way).
+    ASSERT_TRUE(writeFile(home.filePath("output/A/1.mp3"), "someone else's file"));
     EXPECT_TRUE(boxOf(BtnReplace).startsWith("Error in Replace Tags|"));
-    EXPECT_EQ(readFile(home.filePath("output/A/1.mp3")), first);
+    EXPECT_EQ(readFile(home.filePath("output/A/1.mp3")), "someone else's file");
 }
 
 TEST_F(ReplaceWindowTest, CdImageModeOffersEncodingBOnlyAfterACompare)

@@ -97,7 +97,7 @@ TEST_F(MalformedInput, Mp4Reader)
         const int code = readMp4Device(nullptr, d, "m", &t);
         QString dump;
         readMp4Device(&dump, d, "m", nullptr);
-        return code == Mp4Ok && showAll(t);
+        return (code == Mp4Ok || code == Mp4NoAtoms) && showAll(t);
     });
 }
 

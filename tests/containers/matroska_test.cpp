@@ -263,6 +263,32 @@ TEST_F(MatroskaWriterTest, WithAnOutputPathTheInputIsLeftAsItWas)
     EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("T"));
 }
 
+// A live recording has a Segment of unknown size, so new elements go at the end of the file. Cut
+// short (an interrupted download), its last Cluster claims bytes it does not hold: what was
+// appended would become part of it, so the file is refused and stays as it was.
+TEST_F(MatroskaTest, ALiveRecordingTakesTagsAtItsEndUnlessItWasCutShort)
+{
+    const QString live = path("live.mka"), cut = path("cut.mka");
+    ASSERT_TRUE(ffmpegSine(live, {"-c:a", "pcm_s16le", "-live", "1", "-metadata", "title=Old"}, 1.0));
+    const QByteArray whole = readFile(live);
+    ASSERT_TRUE(writeFile(cut, whole.left(whole.size() - 300)));
+
+    ASSERT_EQ(writeTags(live, "Live title"), MkvOk);
+    const ProcessResult probe = runProcess(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "format_tags=title", "-of",
+                                                                       "default=nw=1:nk=1", live});
+    EXPECT_EQ(probe.out.trimmed(), "Live title") << probe.err.toStdString();
+    ContainerTags t;
+    ASSERT_EQ(readMatroskaTags(live, t), MkvOk);
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Live title"));
+    // Its own output takes new tags again.
+    ASSERT_EQ(writeTags(live, "Second title"), MkvOk);
+    ASSERT_EQ(readMatroskaTags(live, t), MkvOk);
+    EXPECT_EQ(rowText(t, RowTitle), QStringLiteral("Second title"));
+
+    EXPECT_EQ(writeTags(cut, "Cut title"), MkvNotRewritable);
+    EXPECT_EQ(readFile(cut), whole.left(whole.size() - 300));
+}
+
 TEST_F(MatroskaTest, CliAddsCoverToWebm)
 {
     const QString webm = path("c.webm");

@@ -296,6 +296,12 @@ TEST_F(CutShortJournal, AJournalThatCannotBeReadMovesNothing)
     }
     ASSERT_TRUE(writeFile(journal, "some other file\n" + good));
     EXPECT_EQ(undoIt(steps), UndoUnreadable);
+    // A run stopped before its journal's first line was whole had moved nothing.
+    for (const QByteArray& start : {QByteArray(), QByteArray("Vornelic Move")}) {
+        ASSERT_TRUE(writeFile(journal, start));
+        EXPECT_EQ(undoIt(steps), UndoOk);
+        EXPECT_TRUE(steps.empty());
+    }
     EXPECT_EQ(undoMoveJournal(dir.filePath(QStringLiteral("none.journal")), steps), UndoNoJournal);
     EXPECT_EQ(undoMoveJournal(QString(), steps), UndoNoJournal);
     EXPECT_TRUE(QFileInfo::exists(to));

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QtEndian>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace vn;
@@ -134,7 +136,7 @@ TEST_F(CueFixture, DataTrackEndsTheAudio)
     CueSheet sheet;
     ASSERT_EQ(parseCueSheet(cue(text), 100, 0, sheet), 2);
     EXPECT_EQ(sheet.trackStarts[2], 45000u * 588);
-    EXPECT_EQ(sheet.titles[2], "Data"); // lands on the last audio track
+    EXPECT_TRUE(sheet.titles[2].isNull()); // the data track's title is no audio track's
     EXPECT_EQ(sheet.discToc, QByteArray("2+96+46E6+B05E"));
     CueImageEntry entry;
     entry.cuePath = path("disc.cue");
@@ -142,6 +144,84 @@ TEST_F(CueFixture, DataTrackEndsTheAudio)
     ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(entry.endSector, 45000u);
     EXPECT_EQ(entry.dataTrack, 1u);
+}
+
+TEST_F(CueFixture, DataTracksAreLeftOutWhereverTheyStand)
+{
+    image(QStringLiteral("d.bin"), 2352 * 3000);
+    CueSheet sheet;
+    // CD-Extra as rippers write it: the data track has no pregap index, so its INDEX 01 ends the
+    // audio; without that the last track would run on through the data to the image's end.
+    const QByteArray extra = "FILE d.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:10:00\n"
+                             "TRACK 03 MODE1/2352\nINDEX 01 00:30:00\n";
+    ASSERT_EQ(parseCueSheet(cue(extra), 100, 0, sheet), 2);
+    EXPECT_EQ(sheet.trackStarts[2], 2250u * 588);
+    EXPECT_EQ(sheet.discToc, QByteArray("2+96+384+960"));
+    // A mixed-mode disc: the data track comes first, the audio tracks are tracks 1 and 2 here,
+    // and their texts go with them.
+    const QByteArray mixed = "TITLE \"Disc\"\nFILE d.bin BINARY\nTRACK 01 MODE1/2352\nTITLE \"Data\"\nINDEX 01 00:00:00\n"
+                             "TRACK 02 AUDIO\nTITLE \"First song\"\nINDEX 00 00:20:00\nINDEX 01 00:22:00\n"
+                             "TRACK 03 AUDIO\nTITLE \"Second song\"\nINDEX 01 00:30:00\n";
+    ASSERT_EQ(parseCueSheet(cue(mixed), 100, 0, sheet), 2);
+    EXPECT_EQ(sheet.trackStarts[0], 1650u * 588);
+    EXPECT_EQ(sheet.trackStarts[1], 2250u * 588);
+    EXPECT_EQ(sheet.trackStarts[2], 3000u * 588); // the image's end
+    EXPECT_EQ(sheet.titles[0], QStringLiteral("Disc"));
+    EXPECT_EQ(sheet.titles[1], QStringLiteral("First song"));
+    EXPECT_EQ(sheet.titles[2], QStringLiteral("Second song"));
+    CueImageEntry entry;
+    entry.cuePath = path(QStringLiteral("disc.cue"));
+    std::vector<uint32_t> sectors;
+    ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
+    EXPECT_EQ(sectors, (std::vector<uint32_t>{1650, 2250, 3000}));
+    EXPECT_EQ(entry.dataTrack, 1u);
+}
+
+TEST_F(CueFixture, LinesEndInLfCrLfOrALoneCr)
+{
+    image(QStringLiteral("d.bin"), 2352 * 3000);
+    for (const char* end : {"\n", "\r\n", "\r"}) {
+        const QByteArray e(end);
+        const QByteArray text = "TITLE \"Old Mac\"" + e + "FILE \"d.bin\" BINARY" + e + "  TRACK 01 AUDIO" + e +
+                                "    INDEX 01 00:00:00" + e + "  TRACK 02 AUDIO" + e + "    TITLE \"Two\"" + e +
+                                "    INDEX 01 00:04:00";
+        CueSheet sheet;
+        ASSERT_EQ(parseCueSheet(cue(text), 100, 0, sheet), 2) << QByteArray(end).toHex().constData();
+        EXPECT_EQ(sheet.trackStarts[1], 300u * 588);
+        EXPECT_EQ(sheet.titles[0], QStringLiteral("Old Mac"));
+        EXPECT_EQ(sheet.titles[2], QStringLiteral("Two"));
+    }
+}
+
+TEST_F(CueFixture, ARefusedSheetSaysWhichFileAndWhy)
+{
+    image(QStringLiteral("short.bin"), 2352 * 100);
+    image(QStringLiteral("empty.bin"), 0);
+    QDir(dir.path()).mkpath(QStringLiteral("folder.bin"));
+    const QByteArray tracks = " BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:02:00\n";
+    struct Case {
+        QByteArray image;
+        int code;
+        QString file;
+        QString cause;
+    } cases[] = {
+        {"gone.bin", CueImageMissing, "gone.bin", QString::fromLocal8Bit(std::strerror(ENOENT))},
+        {"folder.bin", CueImageMissing, "folder.bin", "is a folder"},
+        {"empty.bin", CueStartsNotIncreasing, "empty.bin", "the image file is empty"},
+        // 100 sectors end at byte 235200; track 2 starts at 2 s, sector 150, byte 352800.
+        {"short.bin", CueStartsNotIncreasing, "short.bin", "its audio ends at byte 235200, track 2 starts at byte 352800"},
+    };
+    for (const Case& c : cases) {
+        CueSheet sheet;
+        EXPECT_EQ(parseCueSheet(cue("FILE " + c.image + tracks), 100, 0, sheet), c.code) << c.image.constData();
+        EXPECT_TRUE(sheet.problem.startsWith(path(c.file) + u':') && sheet.problem.contains(c.cause))
+            << sheet.problem.toStdString();
+    }
+    CueSheet sheet;
+    EXPECT_EQ(parseCueSheet(path(QStringLiteral("absent.cue")), 100, 0, sheet), CueCannotOpen);
+    EXPECT_TRUE(sheet.problem.contains(QString::fromLocal8Bit(std::strerror(ENOENT)))) << sheet.problem.toStdString();
+    EXPECT_EQ(parseCueSheet(cue("FILE short.bin BINARY\nTRACK 01 AUDIO\n"), 100, 0, sheet), 0);
+    EXPECT_TRUE(sheet.problem.contains("no audio track")) << sheet.problem.toStdString();
 }
 
 TEST_F(CueFixture, SheetsWrittenOnWindows)
