@@ -68,23 +68,6 @@ std::vector<QByteArrayView> textLines(QByteArrayView text)
     return lines;
 }
 
-// Tokens separated by spaces only, as the cue sheet parser sees them.
-std::vector<QByteArrayView> spaceTokens(QByteArrayView line)
-{
-    std::vector<QByteArrayView> out;
-    qsizetype i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && line[i] == ' ')
-            ++i;
-        const qsizetype start = i;
-        while (i < line.size() && line[i] != ' ')
-            ++i;
-        if (i > start)
-            out.push_back(line.sliced(start, i - start));
-    }
-    return out;
-}
-
 bool keywordIs(QByteArrayView token, const char* keyword)
 {
     return token.size() == qsizetype(qstrlen(keyword)) && qstrnicmp(token.data(), token.size(), keyword, -1) == 0;
@@ -113,8 +96,8 @@ CueFacts scanCueSheet(const QString& cuePath, const QByteArray& content)
 {
     CueFacts facts;
     for (const QByteArrayView line : textLines(content)) {
-        const std::vector<QByteArrayView> t = spaceTokens(line);
-        if (t.empty())
+        const QList<QByteArrayView> t = cueTokens(line);
+        if (t.isEmpty())
             continue;
         if (keywordIs(t[0], "FILE")) {
             facts.fileLine = true;

@@ -30,20 +30,6 @@ constexpr uint64_t JournalLimit = 64ull << 20;
 // written %XX, so a line holds exactly the name's bytes whatever they are.
 constexpr const char* KeptAsIs = "/!$&'()*+,;=:@[]";
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // Journals outlive the working folder of the run that wrote them.
 QString absolute(const QString& path)
 {

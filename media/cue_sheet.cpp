@@ -13,10 +13,7 @@
 
 namespace vn {
 
-namespace {
-
-// The grammar's tokens are separated by spaces only: a tab is part of a token.
-QList<QByteArrayView> tokens(QByteArrayView line)
+QList<QByteArrayView> cueTokens(QByteArrayView line)
 {
     QList<QByteArrayView> out;
     qsizetype i = 0;
@@ -31,6 +28,8 @@ QList<QByteArrayView> tokens(QByteArrayView line)
     }
     return out;
 }
+
+namespace {
 
 bool keywordIs(QByteArrayView token, const char* keyword)
 {
@@ -76,7 +75,7 @@ QByteArrayView quotedOrToken(QByteArrayView rest, bool* hadQuote = nullptr)
         const qsizetype close = after.indexOf('"');
         return close >= 0 ? after.first(close) : after;
     }
-    const auto t = tokens(rest);
+    const auto t = cueTokens(rest);
     return t.isEmpty() ? QByteArrayView() : t.first();
 }
 
@@ -124,7 +123,7 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
         start = end + 1;
         if (const qsizetype nul = line.indexOf('\0'); nul >= 0)
             line = line.first(nul); // the line's text ends there, as it always has
-        const auto t = tokens(line);
+        const auto t = cueTokens(line);
         if (t.isEmpty())
             continue;
         // Everything after the keyword, for the quoted values.
@@ -139,7 +138,7 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
             } else if (t.size() > 2) {
                 afterName = t[2];
             }
-            const auto typeTokens = tokens(afterName);
+            const auto typeTokens = cueTokens(afterName);
             if (!typeTokens.isEmpty() && (keywordIs(typeTokens[0], "BINARY") || keywordIs(typeTokens[0], "WAVE")))
                 r.fileName = name.first(std::min<qsizetype>(name.size(), 1023)).toByteArray();
         } else if (keywordIs(t[0], "TRACK") && t.size() >= 3) {

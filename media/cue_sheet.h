@@ -49,6 +49,10 @@ struct CueSheet {
     uint16_t bitsPerSample() const;
 };
 
+// A line's tokens as the cue sheet grammar (and the match list's) sees them: separated by spaces
+// only, a tab is part of a token.
+QList<QByteArrayView> cueTokens(QByteArrayView line);
+
 // The 44-byte RIFF/WAVE header of PCM with these properties and an empty data chunk.
 QByteArray canonicalWavHeader(uint16_t channels, uint32_t rate, uint16_t bits);
 

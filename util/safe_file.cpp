@@ -23,8 +23,6 @@
 
 namespace vn {
 
-namespace {
-
 bool writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -38,6 +36,8 @@ bool writeAll(int fd, const char* data, size_t size)
     }
     return true;
 }
+
+namespace {
 
 bool copyWithBuffer(int from, uint64_t offset, int to, uint64_t size)
 {

@@ -9,6 +9,9 @@
 
 namespace vn {
 
+// Writes all of data to the descriptor, going on after interrupted and partial writes.
+bool writeAll(int fd, const char* data, size_t size);
+
 // Moves from to to. False, with both files as they were, when to exists or the move fails. Across
 // file systems the data is copied and flushed before the source goes.
 bool moveFileNoReplace(const QString& from, const QString& to);
