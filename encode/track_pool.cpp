@@ -59,6 +59,7 @@ bool settle(const TrackPlan& plan, Finished& done, const TrackPoolSettings& s, T
     }
     outcome.code = code;
     outcome.failedIndex = plan.index;
+    outcome.failedError = done.pending.error;
     return false;
 }
 
@@ -223,6 +224,7 @@ bool PendingFile::commit()
 {
     if (file) {
         const bool named = file->commit();
+        error = named ? 0 : file->error();
         file.reset();
         return named;
     }

@@ -436,12 +436,19 @@ bool NewFile::writeAt(uint64_t offset, const char* data, qint64 size)
         const ssize_t n = ::pwrite(fd_, data, size_t(size), off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
-        failed_ = n <= 0;
-        data += n > 0 ? n : 0;
-        offset += uint64_t(n > 0 ? n : 0);
-        size -= n > 0 ? n : 0;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return fail(); // keeps the system's cause for the message
+        }
+        data += n;
+        offset += uint64_t(n);
+        size -= n;
     }
-    failed_ = failed_ || size < 0;
+    if (!failed_ && size < 0) {
+        errno = EINVAL;
+        fail();
+    }
     return !failed_;
 }
 
