@@ -178,6 +178,8 @@ int encodeCliTracks(const ImageRun& run, const PairList& pairs, int count, const
         const int code = tools.encode(track, run.settings, made);
         // Whatever the tool made is removed unless it takes its name.
         pending.toolOutput = made;
+        if (!made.isEmpty())
+            pending.toolOutputLock = lockTemporary(made);
         pending.path = plan.outputPath;
         progress.advance(plan.last >= plan.first ? plan.last - plan.first + 1 : 0);
         if (code == CliEncodeAborted)
@@ -255,6 +257,12 @@ int encodeImage(const ComparisonState& state, const Settings& settings, const En
             outcome.extension = options.tools->extension(settings.EncoderIndex, settings);
         break;
     }
+    // What a killed run left in the folders this one works in goes first, even when no track is
+    // left to encode.
+    if (!outcome.destination.isEmpty())
+        removeStaleTemporariesOnce(outcome.destination);
+    if (!settings.Path_Temp.isEmpty())
+        removeStaleTemporariesOnce(settings.Path_Temp);
     // A track whose file an earlier, stopped run finished is not encoded again: a file takes its
     // name only once complete, so one there with its A file's tags is that track done. A file of
     // that name that is somebody else's still stops the run as a taken name.

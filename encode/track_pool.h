@@ -34,6 +34,7 @@ struct TrackPlan {
 struct PendingFile {
     std::unique_ptr<NewFile> file;
     QString toolOutput;
+    int toolOutputLock = -1; // keeps a later run's cleaning off toolOutput until it is named
     QString path; // the name it takes
     int error = 0; // the system's error number when the file could not be written or named
 
