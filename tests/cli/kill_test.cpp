@@ -131,8 +131,7 @@ Outcome runCli(const QStringList& args, const QString& home, int killAfterMs = -
     return out;
 }
 
-// One writing command: its inputs, made once, and its arguments. A command of a later build (Move
-// Files with its journal, encode, batch) joins the table with an entry of its own.
+// One writing command: its inputs, made once, and its arguments.
 struct WritingCommand {
     const char* name;
     std::function<void(const QString& work)> prepare;
