@@ -1,8 +1,7 @@
 #include "batch/batch_runner.h"
 
 #include "config/settings.h"
-#include "containers/read_file_tags.h"
-#include "media/field_to_text.h"
+#include "encode/finished_track.h"
 #include "session/session.h"
 #include "util/feedback.h"
 #include "util/file_name.h"
@@ -50,24 +49,6 @@ QString stemOf(const QString& name)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot > 0 ? name.left(dot) : name;
-}
-
-// True when the file at path carries the album, artist, title and track of A's file: what this
-// pair's run wrote for it, not a namesake from another album.
-bool carriesTagsOf(const QString& path, const FileTags& a)
-{
-    FileTags produced;
-    QByteArray audio;
-    if (readFileTags(path, produced, audio) != ReadTagsOk)
-        return false;
-    for (const int row : {int(RowAlbum), int(RowArtist), int(RowTitle), int(RowTrack)}) {
-        QString mine, theirs;
-        fieldToText(mine, 1024, a.record, row, a.header.version);
-        fieldToText(theirs, 1024, produced.record, row, produced.header.version);
-        if (mine != theirs)
-            return false;
-    }
-    return true;
 }
 
 struct PairPlan {
@@ -197,6 +178,8 @@ int runBatchReencode(const BatchList& list, Settings& settings, ComparisonSessio
             outcome.tracksEncoded += report.tracks;
             report.levelCode = encoded.levelCode;
             report.encodeCode = encoded.code;
+            report.failedPath = encoded.failedPath;
+            report.failedError = encoded.failedError;
             report.notCreated = encoded.notCreated;
         }
 

@@ -25,6 +25,8 @@ struct BatchPairReport {
     int compareCode = 0;      // a CompareCode; the pair was skipped when not 0
     int levelCode = 0;        // a LevelFolderCode when the destination could not be made
     int encodeCode = 0;       // the encoder's first error ("Encode Error %d")
+    QString failedPath;       // the file it stopped at, and the system's error number behind it
+    int failedError = 0;
     int moveCode = 0;         // Move Files' result in Backup mode
     int alreadyDone = 0;      // tracks whose file an earlier run had finished
     int tracks = 0;           // tracks handed to the encoder

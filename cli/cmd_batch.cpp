@@ -8,6 +8,7 @@
 #include "encode/lame_encoder.h"
 #include "encode/tool_probe.h"
 #include "session/session.h"
+#include "util/file_name.h"
 #include "util/numbers.h"
 
 #include <QDir>
@@ -115,6 +116,12 @@ int runBatch(Context& context, const QStringList& given)
                          .arg(p.pair.folderA, p.pair.cuePath, compareErrorText(p.compareCode)));
         else if (p.levelCode != 0)
             printErr(QStringLiteral("pair %1: cannot make the output folder for \"%2\"\n").arg(p.index + 1).arg(p.pair.folderA));
+        else if (p.encodeCode != 0 && p.failedError != 0)
+            printErr(QStringLiteral("pair %1 (\"%2\"): Encode Error %3: \"%4\" was not written: %5\n")
+                         .arg(p.index + 1)
+                         .arg(p.pair.folderA)
+                         .arg(p.encodeCode)
+                         .arg(p.failedPath, systemErrorText(p.failedError)));
         else if (p.encodeCode != 0)
             printErr(QStringLiteral("pair %1 (\"%2\"): Encode Error %3\n").arg(p.index + 1).arg(p.pair.folderA).arg(p.encodeCode));
         for (const MoveStep& step : p.moves) {

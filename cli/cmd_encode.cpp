@@ -7,6 +7,7 @@
 #include "encode/lame_encoder.h"
 #include "encode/tool_probe.h"
 #include "session/session.h"
+#include "util/file_name.h"
 #include "util/numbers.h"
 #include "util/safe_file.h"
 
@@ -92,6 +93,8 @@ int runEncode(Context& context, const QStringList& given)
         if (!outcome.failedPath.isEmpty())
             printErr(nameTaken(outcome.failedPath)
                          ? QStringLiteral("\"%1\" already exists and was left as it is.\n").arg(outcome.failedPath)
+                     : outcome.failedError != 0
+                         ? QStringLiteral("\"%1\" was not written: %2\n").arg(outcome.failedPath, systemErrorText(outcome.failedError))
                          : QStringLiteral("\"%1\" was not written.\n").arg(outcome.failedPath));
         return ExitFailure;
     }

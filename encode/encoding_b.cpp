@@ -2,8 +2,10 @@
 
 #include "config/settings.h"
 #include "encode/cli_encoders.h"
+#include "encode/finished_track.h"
 #include "encode/move_files.h"
 #include "util/feedback.h"
+#include "util/file_name.h"
 #include "util/safe_file.h"
 
 #include <QDir>
@@ -176,6 +178,8 @@ int encodeCliTracks(const ImageRun& run, const PairList& pairs, int count, const
         const int code = tools.encode(track, run.settings, made);
         // Whatever the tool made is removed unless it takes its name.
         pending.toolOutput = made;
+        if (!made.isEmpty())
+            pending.toolOutputLock = lockTemporary(made);
         pending.path = plan.outputPath;
         progress.advance(plan.last >= plan.first ? plan.last - plan.first + 1 : 0);
         if (code == CliEncodeAborted)
@@ -241,26 +245,58 @@ int encodeImage(const ComparisonState& state, const Settings& settings, const En
         }
     }
 
+    switch (settings.EncoderIndex) {
+    case EncoderLame:
+        outcome.extension = QStringLiteral(".mp3");
+        break;
+    case EncoderFlac:
+        outcome.extension = QStringLiteral(".flac");
+        break;
+    default:
+        if (options.tools && options.tools->extension)
+            outcome.extension = options.tools->extension(settings.EncoderIndex, settings);
+        break;
+    }
+    // What a killed run left in the folders this one works in goes first, even when no track is
+    // left to encode.
+    if (!outcome.destination.isEmpty())
+        removeStaleTemporariesOnce(outcome.destination);
+    if (!settings.Path_Temp.isEmpty())
+        removeStaleTemporariesOnce(settings.Path_Temp);
+    // A track whose file an earlier, stopped run finished is not encoded again: a file takes its
+    // name only once complete, so one there with its A file's tags is that track done. A file of
+    // that name that is somebody else's still stops the run as a taken name.
+    PairList toEncode;
+    for (const TrackPair& pair : pairs) {
+        if (!options.bTags && !outcome.extension.isEmpty() && pair.aIndex >= 0 && pair.aIndex < state.a.count()) {
+            const QString& file = state.a.names[size_t(pair.aIndex)];
+            const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+            const QString output = QDir(outcome.destination).filePath((dot > 0 ? file.left(dot) : file) + outcome.extension);
+            if (isRegularFile(output) && carriesTagsOf(output, state.a.files[size_t(pair.aIndex)])) {
+                outcome.finished << output;
+                continue;
+            }
+        }
+        toEncode.push_back(pair);
+    }
+    const int left = int(toEncode.size());
+
     ImageRun run{state, cue, settings, options.bTags, outcome.destination, pairing.base, pairing.total,
                  options.jobs > 0 ? options.jobs : defaultJobs(), feedback};
     int code = EncodeNoEncoder;
     switch (settings.EncoderIndex) {
     case EncoderLame:
-        outcome.extension = QStringLiteral(".mp3");
-        code = encodeLameTracks(run, pairs, n, outcome);
+        code = encodeLameTracks(run, toEncode, left, outcome);
         break;
     case EncoderFlac:
-        outcome.extension = QStringLiteral(".flac");
-        code = encodeFlacTracks(run, pairs, n, outcome);
+        code = encodeFlacTracks(run, toEncode, left, outcome);
         break;
     case EncoderQaac:
     case EncoderFdkaac:
     case EncoderOpusEnc:
     case EncoderFFmpeg:
-        if (options.tools && options.tools->extension)
-            outcome.extension = options.tools->extension(settings.EncoderIndex, settings);
         if (options.tools)
-            code = encodeCliTracks(run, pairs, n, *options.tools, outcome);
+            code = encodeCliTracks(run, toEncode, left, *options.tools, outcome);
         break;
     default:
         break;

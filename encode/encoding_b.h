@@ -111,7 +111,9 @@ struct EncodeOutcome {
     int code = 0;           // the encoder's first error, as shown in "Encode Error %d\n"
     QString destination;
     QStringList written;    // the files written, in track order
+    QStringList finished;   // the files of tracks an earlier run finished, left as they were
     QString failedPath;     // the file of the track the run stopped at
+    int failedError = 0;    // the system's error number behind it, when writing the file failed
     QStringList notCreated; // outside tools: the files that were not made
     QString extension;      // of the files the run makes, which Move Files looks for
     bool aborted = false;   // outside tools: the run was stopped; no track started after that

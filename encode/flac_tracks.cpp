@@ -34,11 +34,15 @@ int encodeFlacTracks(const ImageRun& run, const PairList& pairs, int count, Enco
                                                run.state.a.files[size_t(plan.aIndex)].header.version, run.cue.discToc,
                                                library.version);
         auto file = std::make_unique<NewFile>(plan.outputPath);
-        if (!file->open())
+        if (!file->open()) {
+            pending.error = file->error();
             return int(FlacCannotCreate);
+        }
         const int code = encodeFlacTrack(image, *file, plan.first, plan.last + 1 - plan.first, tags, parameters, progress);
-        if (code != FlacOk)
+        if (code != FlacOk) {
+            pending.error = file->error(); // the system's cause, when the file was what failed
             return code;
+        }
         pending.file = std::move(file);
         pending.path = plan.outputPath;
         return int(FlacOk);
@@ -53,6 +57,7 @@ int encodeFlacTracks(const ImageRun& run, const PairList& pairs, int count, Enco
     outcome.written << result.written;
     if (result.failedIndex >= 0)
         outcome.failedPath = plans[size_t(result.failedIndex)].outputPath;
+    outcome.failedError = result.failedError;
     return result.code;
 }
 

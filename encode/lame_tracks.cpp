@@ -60,13 +60,18 @@ int encodeLameTracks(const ImageRun& run, const PairList& pairs, int count, Enco
         source.discToc = run.cue.discToc;
         const QByteArray tag = lameId3Tag(source, run.settings.ID3_Blk, run.settings.ID3_Pad);
         auto file = std::make_unique<NewFile>(plan.outputPath);
+        // The system's cause of a failure goes with its code.
+        const auto failed = [&](int code) {
+            pending.error = file->error();
+            return code;
+        };
         if (!file->open())
-            return int(LameCannotCreate);
+            return failed(int(LameCannotCreate));
         if (tag.isEmpty() || !file->write(tag.constData(), tag.size()))
-            return int(LameOutputNotCreated);
+            return failed(int(LameOutputNotCreated));
         const int code = encodeLameTrack(run.cue, plan.first, plan.last, config, *file, uint64_t(tag.size()), progress);
         if (code != LameOk)
-            return code;
+            return failed(code);
         pending.file = std::move(file);
         pending.path = plan.outputPath;
         return int(LameOk);
@@ -82,6 +87,7 @@ int encodeLameTracks(const ImageRun& run, const PairList& pairs, int count, Enco
     outcome.written << result.written;
     if (result.failedIndex >= 0)
         outcome.failedPath = plans[size_t(result.failedIndex)].outputPath;
+    outcome.failedError = result.failedError;
     return result.code;
 }
 

@@ -1,6 +1,8 @@
 #include "encode/move_files.h"
 
 #include "config/settings.h"
+#include "containers/read_file_tags.h"
+#include "encode/finished_track.h"
 #include "encode/move_journal.h"
 #include "util/safe_file.h"
 #include "util/ascii_name.h"
@@ -147,6 +149,30 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
             journal.recordFailed();
         return false;
     };
+    // A run stopped between a track's two moves left A's file in the backup folder and its
+    // replacement in the TempFile folder, and Folder A without the track: it is moved in first.
+    // Only a replacement made for that very file, and only into a free place.
+    for (const QString& name : listFiles(backup)) {
+        const QString kept = QDir(backup).filePath(name);
+        const QString pName = producedName(name, producedExtension);
+        const QString produced = QDir(settings.Path_Temp).filePath(pName);
+        const QString target = QDir(state.folderA).filePath(pName);
+        if (journalFailed || nameTaken(QDir(state.folderA).filePath(name)) || nameTaken(target)
+            || !isRegularFile(kept) || !isRegularFile(produced))
+            continue;
+        FileTags keptTags;
+        QByteArray buffer;
+        if (readFileTags(kept, keptTags, buffer) != ReadTagsOk)
+            continue;
+        if (state.folderBMode ? !producedFromA(produced, keptTags) : !carriesTagsOf(produced, keptTags))
+            continue;
+        if (!syncFileData(produced) || !journaled(produced, target))
+            continue;
+        if (move(produced, target, true))
+            note(produced, target, true);
+        else
+            note(produced, target, false, QStringLiteral("cannot be moved"));
+    }
     count = std::clamp<int>(count, 0, int(pairs.size()));
     for (int i = 0; i < count && !journalFailed; ++i) {
         feedback.setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
@@ -201,9 +227,9 @@ int moveFiles(const ComparisonState& state, const Settings& settings, bool backu
     }
     feedback.setStatus(3, QString());
     if (journalFailed) {
-        feedback.message(QStringLiteral("The journal of Move Files cannot be written in \"%1\".\n"
+        feedback.message(QStringLiteral("The journal of Move Files cannot be written in \"%1\" (%2).\n"
                                         "No more files were moved.")
-                             .arg(QDir::toNativeSeparators(settings.Path_Bkup)),
+                             .arg(QDir::toNativeSeparators(settings.Path_Bkup), systemErrorText(journal.error())),
                          QStringLiteral("Move Files"), MessageButtons::Ok, MessageIcon::Error);
         return MoveJournalFailed;
     }

@@ -199,11 +199,14 @@ bool MoveJournal::begin(const QString& backupFolder)
             break;
     }
     if (fd_ < 0) {
+        error_ = errno;
         path_.clear();
         return false;
     }
     // The journal's own name must survive a crash as well as its lines.
     if (!append(Magic + '\n') || !syncFolder(backupFolder)) {
+        if (error_ == 0)
+            error_ = errno ? errno : EIO;
         ::close(fd_);
         fd_ = -1;
         ::unlink(pathBytes(path_).constData());
@@ -217,6 +220,8 @@ bool MoveJournal::append(const QByteArray& line)
     if (fd_ < 0 || broken_)
         return false;
     broken_ = !writeAll(fd_, line.constData(), size_t(line.size())) || ::fdatasync(fd_) != 0;
+    if (broken_)
+        error_ = errno ? errno : EIO;
     return !broken_;
 }
 

@@ -26,6 +26,8 @@ public:
     bool begin(const QString& backupFolder);
     bool isOpen() const { return fd_ >= 0; }
     const QString& path() const { return path_; }
+    // The system's error number of the first write that failed, else 0.
+    int error() const { return error_; }
 
     // Records the move about to happen and waits for the disk. False when it could not be recorded:
     // then the move must not happen. After a failed write the journal takes no more lines, so a
@@ -43,6 +45,7 @@ private:
     QString path_;
     int moves_ = 0;
     bool broken_ = false;
+    int error_ = 0;
 };
 
 enum UndoCode : int {

@@ -1,9 +1,12 @@
 #include "encode/tool_tags.h"
 
 #include "media/field_to_text.h"
+#include "util/safe_file.h"
 #include "util/text_helpers.h"
 
 #include <QDir>
+
+#include <unistd.h>
 
 namespace vn {
 
@@ -101,11 +104,40 @@ QString cliToolName(CliTool tool)
     return {};
 }
 
+namespace {
+
+// Locked for as long as it lives, so that a later run cleaning the folder tells it from the
+// leftovers of a run that was killed.
+class LockedTempFile : public QTemporaryFile {
+public:
+    using QTemporaryFile::QTemporaryFile;
+    ~LockedTempFile() override
+    {
+        if (lock_ >= 0)
+            ::close(lock_);
+    }
+    bool openLocked()
+    {
+        if (!open())
+            return false;
+        lock_ = lockTemporary(fileName());
+        return lock_ >= 0;
+    }
+
+private:
+    int lock_ = -1;
+};
+
+} // namespace
+
 std::unique_ptr<QTemporaryFile> makeTempFile(const QString& folder, const QString& prefix, const QString& suffix)
 {
+    // The system's temporary folder is shared with other programs and cleaned by the system.
+    if (!folder.isEmpty())
+        removeStaleTemporariesOnce(folder);
     const QString where = folder.isEmpty() ? QDir::tempPath() : folder;
-    auto file = std::make_unique<QTemporaryFile>(QDir(where).filePath(prefix + QStringLiteral("XXXXXX") + suffix));
-    if (!file->open())
+    auto file = std::make_unique<LockedTempFile>(QDir(where).filePath(prefix + QStringLiteral("XXXXXX") + suffix));
+    if (!file->openLocked())
         return nullptr;
     return file;
 }

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace vn {
 
@@ -59,6 +61,7 @@ bool settle(const TrackPlan& plan, Finished& done, const TrackPoolSettings& s, T
     }
     outcome.code = code;
     outcome.failedIndex = plan.index;
+    outcome.failedError = done.pending.error;
     return false;
 }
 
@@ -210,19 +213,39 @@ private:
 } // namespace
 
 PendingFile::PendingFile() = default;
-PendingFile::PendingFile(PendingFile&&) noexcept = default;
-PendingFile& PendingFile::operator=(PendingFile&&) noexcept = default;
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : file(std::move(other.file)), toolOutput(std::move(other.toolOutput)),
+      toolOutputLock(std::exchange(other.toolOutputLock, -1)), path(std::move(other.path)), error(other.error)
+{
+    other.toolOutput.clear();
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
+{
+    // What this held goes with moved, which removes it.
+    PendingFile moved(std::move(other));
+    std::swap(file, moved.file);
+    std::swap(toolOutput, moved.toolOutput);
+    std::swap(toolOutputLock, moved.toolOutputLock);
+    path = std::move(moved.path);
+    error = moved.error;
+    return *this;
+}
 
 PendingFile::~PendingFile()
 {
     if (!toolOutput.isEmpty())
         QFile::remove(toolOutput); // the tool's own partial or unnamed output, never the user's
+    if (toolOutputLock >= 0)
+        ::close(toolOutputLock);
 }
 
 bool PendingFile::commit()
 {
     if (file) {
         const bool named = file->commit();
+        error = named ? 0 : file->error();
         file.reset();
         return named;
     }

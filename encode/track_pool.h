@@ -34,7 +34,9 @@ struct TrackPlan {
 struct PendingFile {
     std::unique_ptr<NewFile> file;
     QString toolOutput;
+    int toolOutputLock = -1; // keeps a later run's cleaning off toolOutput until it is named
     QString path; // the name it takes
+    int error = 0; // the system's error number when the file could not be written or named
 
     PendingFile();
     PendingFile(PendingFile&&) noexcept;
@@ -68,6 +70,7 @@ struct TrackPoolSettings {
 struct TrackPoolOutcome {
     int code = 0;            // the first failure in track order, 0 when none stopped the run
     int failedIndex = -1;
+    int failedError = 0;     // the system's error number behind that failure, when there is one
     QStringList written;     // the files named, in track order
     bool aborted = false;    // stopped on the abort flag
 };

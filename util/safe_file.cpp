@@ -232,6 +232,28 @@ bool isOurTemporaryName(const char* name)
     return std::strncmp(name, "_tmp", 4) == 0 && n == 4 + 6 + PartLength && isDigits(name + 4, 6, false);
 }
 
+bool isLetterOrDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The outside encoders' temporaries: prefix, 6 letters or digits, and an extension of up to 8
+// letters or digits, or none.
+bool isToolTemporaryName(const char* name)
+{
+    const size_t n = std::strlen(name);
+    for (const char* prefix : {".vornelic-", "_tmppict", "_tmp"}) {
+        const size_t p = std::strlen(prefix);
+        if (n < p + 6 || std::strncmp(name, prefix, p) != 0 || !std::all_of(name + p, name + p + 6, isLetterOrDigit))
+            continue;
+        const char* rest = name + p + 6;
+        const size_t r = std::strlen(rest);
+        if (r == 0 || (rest[0] == '.' && r >= 2 && r <= 9 && std::all_of(rest + 1, rest + r, isLetterOrDigit)))
+            return true;
+    }
+    return false;
+}
+
 int removeStaleIn(const QByteArray& folder)
 {
     DIR* dir = ::opendir(folder.constData());
@@ -240,7 +262,7 @@ int removeStaleIn(const QByteArray& folder)
     const int dirFd = ::dirfd(dir);
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isOurTemporaryName(entry->d_name))
+        if (!isOurTemporaryName(entry->d_name) && !isToolTemporaryName(entry->d_name))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -263,8 +285,11 @@ void removeStaleOnce(const QByteArray& folder)
     static std::mutex lock;
     static std::set<QByteArray> done;
     {
+        // One folder under every spelling: a second cleaning would find the files this process
+        // has handed to a tool unlocked.
+        const QByteArray key = pathBytes(QDir::cleanPath(QFileInfo(pathFromBytes(folder)).absoluteFilePath()));
         const std::lock_guard<std::mutex> guard(lock);
-        if (!done.insert(folder).second)
+        if (!done.insert(key).second)
             return;
     }
     const int saved = errno;
@@ -338,6 +363,21 @@ bool copyRange(int from, uint64_t offset, int to, uint64_t size)
 int removeStaleTemporaries(const QString& folder)
 {
     return removeStaleIn(pathBytes(folder));
+}
+
+void removeStaleTemporariesOnce(const QString& folder)
+{
+    removeStaleOnce(pathBytes(folder));
+}
+
+int lockTemporary(const QString& path)
+{
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool replaceFileAtomically(const QString& path, QByteArrayView data)
@@ -436,12 +476,19 @@ bool NewFile::writeAt(uint64_t offset, const char* data, qint64 size)
         const ssize_t n = ::pwrite(fd_, data, size_t(size), off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
-        failed_ = n <= 0;
-        data += n > 0 ? n : 0;
-        offset += uint64_t(n > 0 ? n : 0);
-        size -= n > 0 ? n : 0;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return fail(); // keeps the system's cause for the message
+        }
+        data += n;
+        offset += uint64_t(n);
+        size -= n;
     }
-    failed_ = failed_ || size < 0;
+    if (!failed_ && size < 0) {
+        errno = EINVAL;
+        fail();
+    }
     return !failed_;
 }
 

@@ -49,11 +49,19 @@ bool nameTaken(const QString& path);
 bool syncFileData(const QString& path);
 
 // Removes from folder the temporary files of our own naming (".vornelic-<hex>.part" of the atomic
-// replacements, "_tmp<6 digits>.part" of NewFile without unnamed files) that a run killed before it
-// could name or remove them left behind. A temporary still being written is locked by its writer
-// and stays. Runs by itself the first time a process makes a temporary in a folder; returns the
-// number removed.
+// replacements, "_tmp<6 digits>.part" of NewFile without unnamed files, and the outside encoders'
+// ".vornelic-", "_tmp" and "_tmppict" followed by 6 letters or digits and an extension) that a run
+// killed before it could name or remove them left behind. A temporary still in use is locked by
+// the run that made it and stays. Runs by itself the first time a process makes a temporary in a
+// folder; returns the number removed.
 int removeStaleTemporaries(const QString& folder);
+// The same, once per folder and process: for a run that is about to work in the folder, before it
+// makes any temporary there.
+void removeStaleTemporariesOnce(const QString& folder);
+// Locks the temporary at path for as long as the returned descriptor stays open (-1 when it cannot
+// be opened or locked): for a temporary an outside program writes or reads by its name, which the
+// cleaning above must then leave alone.
+int lockTemporary(const QString& path);
 
 // A new file at path. Until commit it has no name (or a temporary one beside path, removed again
 // when the file is given up), so a crash never leaves part of it under path.

@@ -19,6 +19,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <ostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -82,11 +83,19 @@ Tree snapshot(const QString& root)
     return tree;
 }
 
-// The names the program's writers give a file before it is complete.
+// The names the program's writers give a file before it is complete, and those of the outside
+// tools' files (".vornelic-XXXXXX.m4a" beside the output, "_tmpXXXXXX.wav", "_tmppictXXXXXX.jpg").
 bool isTemporaryName(const QByteArray& relative)
 {
     const QByteArray name = relative.mid(relative.lastIndexOf('/') + 1);
-    return name.endsWith(".part") && (name.startsWith(".vornelic-") || name.startsWith("_tmp"));
+    return name.startsWith(".vornelic-") || name.startsWith("_tmp");
+}
+
+// A Move Files journal: named after the moment of its run, so no two runs name theirs alike.
+bool isJournalName(const QByteArray& relative)
+{
+    const QByteArray name = relative.mid(relative.lastIndexOf('/') + 1);
+    return name.startsWith("MoveFiles_") && name.endsWith(".journal");
 }
 
 struct Outcome {
@@ -122,14 +131,17 @@ Outcome runCli(const QStringList& args, const QString& home, int killAfterMs = -
     return out;
 }
 
-// One writing command: its inputs, made once, and its arguments. A command of a later build (Move
-// Files with its journal, encode, batch) joins the table with an entry of its own.
+// One writing command: its inputs, made once, and its arguments.
 struct WritingCommand {
     const char* name;
     std::function<void(const QString& work)> prepare;
     std::function<QStringList(const QString& work)> arguments;
     rlim_t fullDiskLimit;        // bytes a file may reach in the full-disk run: less than a file it writes
     const char* fullDiskMessage; // the program's own error text then
+    // The command moves its inputs (Move Files): each input's bytes must then stand under exactly
+    // one of its two names, the one before the run or the one after it, and the journals are left
+    // out of the comparisons.
+    bool moves = false;
 };
 
 void PrintTo(const WritingCommand& command, std::ostream* os)
@@ -226,6 +238,84 @@ void prepareRip(const QString& work)
     QDir().mkpath(work + "/out");
 }
 
+// A fresh settings folder for a run made while preparing.
+Outcome runOnce(const QStringList& args)
+{
+    QTemporaryDir home;
+    return runCli(args, home.path());
+}
+
+// Folder A and the files replace-tags wrote for it into the TempFile folder, as Move Files finds
+// them after Replace Tags.
+void prepareMove(const QString& work)
+{
+    prepareReplaceTags(work);
+    const Outcome replaced = runOnce({"replace-tags", work + "/A", work + "/B", "--temp", work + "/temp"});
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+    ASSERT_EQ(runProcess(QStringLiteral("rm"), {"-rf", work + "/B"}).exitCode, 0);
+    QDir().mkpath(work + "/bkup");
+}
+
+// CD images with their cue sheets under cues/ and, for each, an album folder under A/<artist>/ of
+// MP3 files lame made from the image's tracks, tagged by mutagen.
+void makeCollection(const QString& work, int albums)
+{
+    const ProcessResult made = runPython(readFile(QStringLiteral(VORNELIC_SOURCE_DIR "/tests/batch/batch_collection.py")),
+                                         {"audio", work, QString::number(albums), "0"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+}
+
+// One album of five tracks as A and its WAV image with the cue sheet at cd/disc.cue.
+void prepareEncode(const QString& work)
+{
+    makeCollection(work + "/made", 3);
+    QDir made(work + "/made/cues");
+    const QStringList cues = made.entryList({"*.cue"}, QDir::Files, QDir::Name);
+    QString cue, album;
+    for (const QString& name : cues) {
+        const QString stem = name.chopped(4);
+        if (QFile::exists(made.filePath(stem + ".wav")) && album.isEmpty()) {
+            cue = stem;
+            const QStringList parts = stem.split(QStringLiteral(" - "));
+            album = work + "/made/A/" + parts[0] + "/" + parts[1];
+        }
+    }
+    ASSERT_FALSE(album.isEmpty()) << "no album with a WAV image";
+    QDir().mkpath(work + "/cd");
+    ASSERT_TRUE(QDir().rename(album, work + "/A"));
+    ASSERT_TRUE(QDir().rename(made.filePath(cue + ".wav"), work + "/cd/" + cue + ".wav"));
+    ASSERT_TRUE(QDir().rename(made.filePath(cue + ".cue"), work + "/cd/disc.cue"));
+    ASSERT_EQ(runProcess(QStringLiteral("rm"), {"-rf", work + "/made"}).exitCode, 0);
+    ASSERT_EQ(QDir(work + "/A").entryList({"*.mp3"}, QDir::Files).size(), 5);
+    QDir().mkpath(work + "/temp");
+}
+
+void prepareBatch(const QString& work)
+{
+    makeCollection(work, 3);
+    QDir().mkpath(work + "/out");
+}
+
+// The match list of the collection under work, with the track list of every pair: lists name
+// their folders by full path, so it is written for the copy the run works on, beside it.
+QString batchList(const QString& work)
+{
+    QStringList blocks;
+    QDir cues(work + "/cues");
+    for (const QString& name : cues.entryList({"*.cue"}, QDir::Files, QDir::Name)) {
+        const QStringList parts = name.chopped(4).split(QStringLiteral(" - "));
+        const QString folder = work + "/A/" + parts[0] + "/" + parts[1];
+        const int tracks = int(QDir(folder).entryList({"*.mp3"}, QDir::Files).size());
+        QString items;
+        for (int k = 1; k <= tracks; ++k)
+            items += QStringLiteral(" %1:%1").arg(k);
+        blocks << QStringLiteral("A  %1 \"%2\"\nM  %1 \"%3\"\nT%4\n").arg(tracks).arg(folder, cues.filePath(name), items);
+    }
+    const QString list = QFileInfo(work).absolutePath() + "/batch-list.txt";
+    writeFile(list, blocks.join("\n").toUtf8());
+    return list;
+}
+
 const WritingCommand Commands[] = {
     {"replace_tags", prepareReplaceTags,
      [](const QString& w) { return QStringList{"replace-tags", w + "/A", w + "/B", "--temp", w + "/temp"}; }, 32 * 1024,
@@ -245,6 +335,22 @@ const WritingCommand Commands[] = {
     {"rip", prepareRip,
      [](const QString& w) { return QStringList{"rip", w + "/disc/d.cue", "--cue", w + "/out/o.cue", "--format", "wav"}; },
      1024 * 1024, "The image file could not be written"},
+    {"move", prepareMove,
+     [](const QString& w) { return QStringList{"move", w + "/A", "--backup", w + "/bkup", "--temp", w + "/temp"}; }, 100,
+     "The journal of Move Files cannot be written", true},
+    {"encode_lame", prepareEncode,
+     [](const QString& w) {
+         return QStringList{"encode", w + "/A", w + "/cd/disc.cue", "--encoder", "lame", "--output", w + "/out"};
+     },
+     16 * 1024, "was not written"},
+    {"encode_flac", prepareEncode,
+     [](const QString& w) {
+         return QStringList{"encode", w + "/A", w + "/cd/disc.cue", "--encoder", "flac", "--temp", w + "/temp"};
+     },
+     16 * 1024, "was not written"},
+    {"batch", prepareBatch,
+     [](const QString& w) { return QStringList{"batch", "--list", batchList(w), "--encoder", "flac", "--output", w + "/out"}; },
+     16 * 1024, "Encode Error"},
 };
 
 class KillAtAnyMoment : public ::testing::TestWithParam<WritingCommand> {
@@ -275,8 +381,19 @@ protected:
     }
     // What a stopped run may leave: inputs as they were, a file rewritten in place either as it was
     // or complete, a new file absent or complete, and besides them only temporaries.
+    // The files the comparisons look at: a run's journal names its moment.
+    Tree comparable(Tree tree) const
+    {
+        if (GetParam().moves)
+            std::erase_if(tree, [](const auto& entry) { return isJournalName(entry.first); });
+        return tree;
+    }
+    Tree current() const { return comparable(snapshot(work)); }
+
     void expectNothingLost(const QString& when)
     {
+        if (GetParam().moves)
+            return expectNothingLostByMoves(when);
         const Tree now = snapshot(work);
         for (const auto& [name, bytes] : before) {
             const auto it = now.find(name);
@@ -296,14 +413,36 @@ protected:
                 EXPECT_TRUE(isTemporaryName(name)) << when.toStdString() << ": " << name.constData() << " should not be there";
         }
     }
+    // Files that move: the bytes of every input stand under exactly one name, either its own or
+    // the one it has after an uninterrupted run, and nothing else stands but temporaries.
+    void expectNothingLostByMoves(const QString& when)
+    {
+        const Tree now = current();
+        std::map<QByteArray, QByteArray> doneName; // bytes -> name after the run
+        for (const auto& [name, bytes] : done)
+            doneName[bytes] = name;
+        std::set<QByteArray> placed;
+        for (const auto& [name, bytes] : before) {
+            ASSERT_TRUE(doneName.count(bytes)) << "an uninterrupted run lost " << name.constData();
+            const QByteArray& after = doneName.at(bytes);
+            const int found = int(now.count(name) && now.at(name) == bytes) +
+                              int(after != name && now.count(after) && now.at(after) == bytes);
+            EXPECT_EQ(found, 1) << when.toStdString() << ": " << name.constData() << " stands under " << found
+                                << " of its names (" << after.constData() << ")";
+            placed.insert(now.count(name) && now.at(name) == bytes ? name : after);
+        }
+        for (const auto& [name, bytes] : now)
+            EXPECT_TRUE(placed.count(name) || isTemporaryName(name))
+                << when.toStdString() << ": " << name.constData() << " should not be there";
+    }
     // A rerun after a stop finishes the job, temporaries of the stopped run included.
     void expectRerunFinishes(const QString& when)
     {
-        if (snapshot(work) == done)
+        if (current() == done)
             return; // stopped after its last step
         const Outcome again = runCli(GetParam().arguments(work), home);
         EXPECT_EQ(again.exitCode, 0) << when.toStdString() << ", rerun: " << again.err.toStdString();
-        EXPECT_TRUE(snapshot(work) == done) << when.toStdString() << ": the rerun did not finish the job";
+        EXPECT_TRUE(current() == done) << when.toStdString() << ": the rerun did not finish the job";
     }
 };
 
@@ -316,7 +455,7 @@ TEST_P(KillAtAnyMoment, LosesNothingAndARerunFinishesTheJob)
     const Outcome reference = runCli(command.arguments(work), home);
     const qint64 runMs = clock.elapsed();
     ASSERT_EQ(reference.exitCode, 0) << reference.err.toStdString();
-    done = snapshot(work);
+    done = current();
     ASSERT_NE(done, before) << "the command wrote nothing";
     clock.restart();
     runCli({"--version"}, home);
@@ -339,7 +478,7 @@ TEST_P(KillAtAnyMoment, LosesNothingAndARerunFinishesTheJob)
         inFlight += stopped.killed ? 1 : 0;
         if (!stopped.killed) // it ends sooner now than the first run did
             to = std::max(from + 1, delay - 1);
-        const Tree after = snapshot(work);
+        const Tree after = current();
         halfDone += after != before && after != done ? 1 : 0;
         expectNothingLost(when);
         expectRerunFinishes(when);

@@ -143,6 +143,16 @@ TEST_F(EncodeCommand, KilledAtAnyMomentLeavesOnlyCompleteFiles)
             }
             // On a loaded machine a late kill may find the run done; the early ones cannot.
             caughtMidRun += kept < 12;
+            // A rerun clears what the killed run left. With lame it keeps the finished tracks and
+            // makes the others: the files are then those of the uninterrupted run. (An Ogg file's
+            // tags are not read here, so a finished opus track is not known for one.)
+            const ProcessResult again = cli({"encode", a, image.cue, "--encoder", encoder, "--temp", to, "--jobs", "2"});
+            for (const auto& [name, bytes] : filesIn(to))
+                EXPECT_FALSE(name.startsWith(u".vornelic-") || name.startsWith(u"_tmp")) << "left behind: " << name.toStdString();
+            if (!tool) {
+                EXPECT_EQ(again.exitCode, 0) << again.err.constData();
+                EXPECT_TRUE(filesIn(to) == complete);
+            }
         }
         EXPECT_GE(caughtMidRun, 1) << "no kill came before the run ended";
     }

@@ -41,6 +41,34 @@ TEST(StaleTemporaries, OnlyOurOwnUnlockedOnesAreRemoved)
     EXPECT_FALSE(QFileInfo::exists(d + "/.vornelic-ff.part"));
 }
 
+// The outside encoders' files: their output beside the track's name, the cut track and the picture
+// in the TempFile folder, each prefix with 6 random letters or digits and the file's extension.
+TEST(StaleTemporaries, TheOutsideEncodersFilesAreCleanedByTheSameRule)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    for (const char* name : {".vornelic-aB3xY9.m4a", "_tmpQw12Er.wav", "_tmppictZz9Yx8.jpg", "_tmpAbCdEf",
+                             // look-alikes that are somebody else's
+                             "_tmpAbCdE.wav", "_tmpAbCdEfG.wav", "_tmp-b3xY9.wav", "my_tmpAbCdEf.wav",
+                             "_tmpAbCdEf.verylongext", "_TMPAbCdEf.wav", ".vornelic-aB3xY9.m4a.old", "target.wav"})
+        ASSERT_TRUE(writeFile(d + "/" + QLatin1String(name), "x"));
+    QDir(d).mkdir(QStringLiteral("_tmpFolder.wav"));
+    ASSERT_EQ(::symlink("target.wav", QString(d + "/_tmpLink12.wav").toLocal8Bit().constData()), 0);
+    // One an outside tool is still writing: the run that made it holds its lock.
+    ASSERT_TRUE(writeFile(d + "/.vornelic-Held01.flac", ""));
+    const int held = lockTemporary(d + "/.vornelic-Held01.flac");
+    ASSERT_GE(held, 0);
+    EXPECT_EQ(lockTemporary(d + "/.vornelic-Held01.flac"), -1) << "a second lock while the first is held";
+
+    EXPECT_EQ(removeStaleTemporaries(d), 4);
+    EXPECT_EQ(namesIn(d), QStringList({".vornelic-Held01.flac", ".vornelic-aB3xY9.m4a.old", "_TMPAbCdEf.wav",
+                                       "_tmp-b3xY9.wav", "_tmpAbCdE.wav", "_tmpAbCdEf.verylongext", "_tmpAbCdEfG.wav",
+                                       "_tmpFolder.wav", "_tmpLink12.wav", "my_tmpAbCdEf.wav", "target.wav"}));
+    ::close(held);
+    EXPECT_EQ(removeStaleTemporaries(d), 1);
+    EXPECT_FALSE(QFileInfo::exists(d + "/.vornelic-Held01.flac"));
+}
+
 TEST(StaleTemporaries, TheFirstNewFileOrReplacementInAFolderCleansIt)
 {
     QTemporaryDir dir;
