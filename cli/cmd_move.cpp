@@ -17,9 +17,9 @@ int runMove(Context& context, const QStringList& given)
     Settings& s = context.settings;
     QString backup, temp, levels, error;
     if (takeOption(args, QStringLiteral("--backup"), backup, error))
-        s.Path_Bkup = backup;
+        s.Path_Bkup = QDir(backup).absolutePath();
     if (error.isEmpty() && takeOption(args, QStringLiteral("--temp"), temp, error))
-        s.Path_Temp = temp;
+        s.Path_Temp = QDir(temp).absolutePath();
     if (error.isEmpty() && takeOption(args, QStringLiteral("--levels"), levels, error)) {
         if (const std::optional<int> n = wholeNumber(levels))
             s.BkupFldr_Level = *n;
@@ -30,7 +30,7 @@ int runMove(Context& context, const QStringList& given)
         return usageError("move", error.isEmpty() ? QStringLiteral("move takes Folder A") : error);
 
     ComparisonSession session;
-    if (const int code = session.loadTags(Sides{args[0], QString(), true, 0}, s)) {
+    if (const int code = session.loadTags(Sides{QDir(args[0]).absolutePath(), QString(), true, 0}, s)) {
         printErr(withProblem(compareErrorText(code), compareProblemText(code, args[0], QString(), s.CP_Cue_Sheet)));
         return ExitFailure;
     }

@@ -60,16 +60,19 @@ TEST_F(CrashSafety, AKilledWriterLosesNothingAndMoveFilesMovesOnlyWhatWasComplet
     for (const QString& name : folderEntries(t))
         EXPECT_TRUE(name == u"0.mp3" || (name.startsWith(u"_tmp") && name.endsWith(u".part"))) << name.toStdString();
 
-    // Only the completed file takes A's place, and only once.
-    const QStringList move{"move", a, "--temp", t, "--backup", dir.filePath("bk"), "--levels", "0"};
-    const ProcessResult moved = runCli(move, {dir.path()});
+    // Only the completed file takes A's place, and only once (the folders named as a script in
+    // their parent folder would name them).
+    const QStringList move{"move", QDir(dir.path()).relativeFilePath(a), "--temp", "t-killed", "--backup", "bk", "--levels", "0"};
+    CliRun inParent{dir.path()};
+    inParent.workingDirectory = dir.path();
+    const ProcessResult moved = runCli(move, inParent);
     EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
     EXPECT_EQ(moved.out.count('\n'), 2);
     EXPECT_EQ(readFile(dir.filePath("bk/A/0.mp3")), before.at(a + "/0.mp3"));
     EXPECT_EQ(splitMp3(readFile(a + "/0.mp3")).audio, cbrFrames(10));
     for (const char* name : {"/1.mp3", "/2.mp3"})
         EXPECT_EQ(readFile(a + name), before.at(a + name));
-    const ProcessResult again = runCli(move, {dir.path()});
+    const ProcessResult again = runCli(move, inParent);
     EXPECT_TRUE(again.exitCode == 0 && again.out.isEmpty());
 }
 

@@ -57,6 +57,8 @@ ProcessResult runCli(const QStringList& args, const CliRun& how)
                 signal(SIGXFSZ, SIG_IGN);
         });
     }
+    if (!how.workingDirectory.isEmpty())
+        p.setWorkingDirectory(how.workingDirectory);
     p.start(cliPath(), args);
     ProcessResult result;
     if (!p.waitForStarted(10000))

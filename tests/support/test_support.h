@@ -41,6 +41,7 @@ struct CliRun {
     qint64 fileSizeLimit = -1;
     bool killAtLimit = false;
     bool* crashed = nullptr;
+    QString workingDirectory; // where relative paths start; the test's own when empty
 };
 ProcessResult runCli(const QStringList& args, const CliRun& how = {});
 
