@@ -150,6 +150,11 @@ ParseResult parseLines(const QByteArray& content, int trackLimit)
                 }
                 if (!seenAudio)
                     skipped = int(std::min<int64_t>(leadingData, nn - 1));
+                // A number at or below the leading data tracks once audio has begun names no track.
+                if (nn - skipped < 1) {
+                    r.error = CueBadTrackNumber;
+                    return r;
+                }
                 seenAudio = true;
                 current = int(nn) - skipped;
                 inAudio = true;

@@ -175,6 +175,11 @@ TEST_F(CueFixture, DataTracksAreLeftOutWhereverTheyStand)
     ASSERT_EQ(parseCueForMatch(entry, sectors), 0);
     EXPECT_EQ(sectors, (std::vector<uint32_t>{1650, 2250, 3000}));
     EXPECT_EQ(entry.dataTrack, 1u);
+    // After two leading data tracks, an audio track numbered 1 comes before the first track there
+    // is: no track of the sheet, and its title must not land before the disc's.
+    const QByteArray backwards = "FILE d.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\nTRACK 02 MODE1/2352\n"
+                                 "INDEX 01 00:10:00\nTRACK 03 AUDIO\nINDEX 01 00:20:00\nTRACK 01 AUDIO\nTITLE \"x\"\n";
+    EXPECT_EQ(parseCueSheet(cue(backwards), 100, 0, sheet), CueBadTrackNumber);
 }
 
 TEST_F(CueFixture, LinesEndInLfCrLfOrALoneCr)
