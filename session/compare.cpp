@@ -7,28 +7,94 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
 namespace vn {
 
 namespace {
 
 constexpr qint64 ShowCountEveryMs = 50;
 
-// Reads one file of a side and gives its row: the full row, or only position and name when the
-// file cannot be read. Every file goes through the one read buffer.
-ListRow readAndBuildRow(const QString& folder, FileList& side, int index, int row, QByteArray& readBuffer)
+// Reads one file of a side; a file that cannot be read keeps only its name.
+bool readOne(const QString& folder, FileList& side, int index, QByteArray& readBuffer)
 {
     FileTags& file = side.files[size_t(index)];
-    const QString& name = side.names[size_t(index)];
-    if (readFileTags(folder, name, file, readBuffer) != ReadTagsOk) {
-        file.header = TagHeader{KindUnreadable, 0, 0};
-        ListRow cells;
-        cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
-        cells[1] = displayPath(name);
-        cells[2] = QString::fromLatin1(UnreadableKindText);
-        return cells;
-    }
-    return buildListRow(row, name, file);
+    if (readFileTags(folder, side.names[size_t(index)], file, readBuffer) == ReadTagsOk)
+        return true;
+    file.header = TagHeader{KindUnreadable, 0, 0};
+    return false;
 }
+
+// A file's row: the full row, or only position and name when the file could not be read.
+ListRow rowOf(const FileList& side, int index, int row, bool read)
+{
+    const QString& name = side.names[size_t(index)];
+    if (read)
+        return buildListRow(row, name, side.files[size_t(index)]);
+    ListRow cells;
+    cells[0] = QStringLiteral("%1%2").arg(QChar(row % 2 ? u'B' : u'A')).arg(row / 2 + 1);
+    cells[1] = displayPath(name);
+    cells[2] = QString::fromLatin1(UnreadableKindText);
+    return cells;
+}
+
+// Side B's files read in order on a thread of their own while the calling thread reads side A's:
+// the two folders take the time of the larger one. The worker never talks to the user; it counts
+// the files it has read and stops before the next one once told to.
+class SideReader {
+public:
+    SideReader(const QString& folder, FileList& side) : folder_(folder), side_(side), read_(size_t(side.count()))
+    {
+        worker_ = std::thread([this] { work(); });
+    }
+    ~SideReader()
+    {
+        stop_.store(true);
+        worker_.join();
+    }
+    SideReader(const SideReader&) = delete;
+    SideReader& operator=(const SideReader&) = delete;
+
+    int done() const { return done_.load(); }
+    bool finished() const { return done() == side_.count(); }
+    // Waits until the side is read or up to ms milliseconds.
+    void waitFor(qint64 ms)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished(); });
+    }
+    // Once finished: whether file index could be read.
+    bool read(int index) const { return read_[size_t(index)] != 0; }
+
+private:
+    void work()
+    {
+        QByteArray readBuffer;
+        for (int j = 0; j < side_.count() && !stop_.load(); ++j) {
+            read_[size_t(j)] = readOne(folder_, side_, j, readBuffer);
+            {
+                std::lock_guard lock(mutex_);
+                done_.store(j + 1);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const QString& folder_;
+    FileList& side_;
+    std::vector<char> read_;
+    std::atomic<int> done_{0};
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread worker_;
+};
 
 bool loadSide(const QString& folder, const QStringList& extPriorityList, FileList& side)
 {
@@ -69,8 +135,6 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
     const int countA = state.a.count();
     const int countB = state.countB();
     const int files = countA + state.b.count();
-    int done = 0;
-    QByteArray readBuffer;
     feedback.setStatus(2, QStringLiteral("Compare A/B...."));
     auto finish = [&](int code) {
         feedback.setStatus(2, QString());
@@ -79,35 +143,48 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
             clearComparison(state);
         return code;
     };
-    // Each file is counted and followed by a pump, so the window stays alive on a large folder. The
-    // count is shown for the first and the last file and a few times a second in between: a repaint
-    // for every one of thousands of small files would cost more than reading them.
+    std::optional<SideReader> sideB;
+    if (state.b.count() > 0)
+        sideB.emplace(state.folderB, state.b);
+    auto readB = [&] { return sideB ? sideB->done() : 0; };
+    // The count of files read is shown for the first and the last file and a few times a second in
+    // between (a repaint for every one of thousands of small files would cost more than reading
+    // them), and the window is pumped before each A file and while B's reading goes on after A's.
     QElapsedTimer sinceShown;
-    auto nextFile = [&] {
-        ++done;
-        if (done == 1 || done == files || sinceShown.hasExpired(ShowCountEveryMs)) {
+    int shown = 0;
+    auto showCount = [&](int done) {
+        if (done != shown && (shown == 0 || done == files || sinceShown.hasExpired(ShowCountEveryMs))) {
             feedback.setStatus(3, QStringLiteral("%1/%2").arg(done).arg(files));
             sinceShown.start();
+            shown = done;
         }
         feedback.pumpMessages();
         return !feedback.abortRequested();
     };
-    for (int i = 0; i < countA || i < countB + state.trackOffsetB; ++i) {
-        if (i >= countA)
-            state.rows.push_back(ListRow{});
-        else if (!nextFile())
+    QByteArray readBuffer;
+    std::vector<char> readA(static_cast<size_t>(countA));
+    for (int i = 0; i < countA; ++i) {
+        if (!showCount(i + 1 + readB()))
+            return finish(CompareAborted); // the reader of B stops with sideB
+        readA[size_t(i)] = readOne(state.folderA, state.a, i, readBuffer);
+    }
+    while (sideB && !sideB->finished()) {
+        sideB->waitFor(ShowCountEveryMs);
+        if (!showCount(countA + readB()))
             return finish(CompareAborted);
-        else
-            state.rows.push_back(readAndBuildRow(state.folderA, state.a, i, 2 * i, readBuffer));
+    }
+    if (shown != files)
+        showCount(files);
+
+    for (int i = 0; i < countA || i < countB + state.trackOffsetB; ++i) {
+        state.rows.push_back(i < countA ? rowOf(state.a, i, 2 * i, readA[size_t(i)]) : ListRow{});
         const int j = i - state.trackOffsetB;
         if (j < 0 || j >= countB)
             state.rows.push_back(ListRow{});
         else if (state.cue)
             state.rows.push_back(buildCueTrackRow(i + 1, state.trackOffsetB, *state.cue));
-        else if (!nextFile())
-            return finish(CompareAborted);
         else
-            state.rows.push_back(readAndBuildRow(state.folderB, state.b, j, 2 * i + 1, readBuffer));
+            state.rows.push_back(rowOf(state.b, j, 2 * i + 1, sideB->read(j)));
     }
     return finish(CompareOk);
 }
