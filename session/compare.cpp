@@ -147,6 +147,10 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
     if (state.b.count() > 0)
         sideB.emplace(state.folderB, state.b);
     auto readB = [&] { return sideB ? sideB->done() : 0; };
+    auto aborted = [&] {
+        sideB.reset(); // B's reader stops before the state it fills is cleared
+        return finish(CompareAborted);
+    };
     // The count of files read is shown for the first and the last file and a few times a second in
     // between (a repaint for every one of thousands of small files would cost more than reading
     // them), and the window is pumped before each A file and while B's reading goes on after A's.
@@ -165,13 +169,13 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
     std::vector<char> readA(static_cast<size_t>(countA));
     for (int i = 0; i < countA; ++i) {
         if (!showCount(i + 1 + readB()))
-            return finish(CompareAborted); // the reader of B stops with sideB
+            return aborted();
         readA[size_t(i)] = readOne(state.folderA, state.a, i, readBuffer);
     }
     while (sideB && !sideB->finished()) {
-        sideB->waitFor(ShowCountEveryMs);
         if (!showCount(countA + readB()))
-            return finish(CompareAborted);
+            return aborted();
+        sideB->waitFor(ShowCountEveryMs);
     }
     if (shown != files)
         showCount(files);
