@@ -44,51 +44,69 @@ ListRow rowOf(const FileList& side, int index, int row, bool read)
     return cells;
 }
 
-// Side B's files read in order on a thread of their own while the calling thread reads side A's:
-// the two folders take the time of the larger one. The worker never talks to the user; it counts
-// the files it has read and stops before the next one once told to.
-class SideReader {
+// The files of both sides, read by the calling thread and a worker side by side: each takes the
+// next file nobody has taken yet, so the two share the bytes of both folders, however the files'
+// sizes fall. The worker never talks to the user; once told to stop, it takes no further file.
+class BothSides {
 public:
-    SideReader(const QString& folder, FileList& side) : folder_(folder), side_(side), read_(size_t(side.count()))
+    explicit BothSides(ComparisonState& state)
     {
-        worker_ = std::thread([this] { work(); });
+        for (auto [folder, side] : {std::pair{&state.folderA, &state.a}, std::pair{&state.folderB, &state.b}})
+            for (int i = 0; i < side->count(); ++i)
+                files_.push_back(File{folder, side, i});
+        read_.resize(files_.size());
+        if (files_.size() > 1)
+            worker_ = std::thread([this] {
+                QByteArray readBuffer;
+                while (readNext(readBuffer)) {
+                }
+            });
     }
-    ~SideReader()
+    ~BothSides()
     {
         stop_.store(true);
-        worker_.join();
+        if (worker_.joinable())
+            worker_.join();
     }
-    SideReader(const SideReader&) = delete;
-    SideReader& operator=(const SideReader&) = delete;
+    BothSides(const BothSides&) = delete;
+    BothSides& operator=(const BothSides&) = delete;
 
+    int count() const { return int(files_.size()); }
     int done() const { return done_.load(); }
-    bool finished() const { return done() == side_.count(); }
-    // Waits until the side is read or up to ms milliseconds.
-    void waitFor(qint64 ms)
+    // Reads the next file nobody has taken; false when none is left (or the reading is stopped).
+    bool readNext(QByteArray& readBuffer)
+    {
+        const int i = stop_.load() ? count() : next_.fetch_add(1);
+        if (i >= count())
+            return false;
+        const File& f = files_[size_t(i)];
+        read_[size_t(i)] = readOne(*f.folder, *f.side, f.index, readBuffer);
+        {
+            std::lock_guard lock(mutex_);
+            done_.fetch_add(1);
+        }
+        changed_.notify_all();
+        return true;
+    }
+    // Waits until every file is read or up to ms milliseconds; true when every file is read.
+    bool waitFor(qint64 ms)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished(); });
+        return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done() == count(); });
     }
-    // Once finished: whether file index could be read.
-    bool read(int index) const { return read_[size_t(index)] != 0; }
+    // Once all are read: whether file index of side A (or B) could be.
+    bool readA(int index) const { return read_[size_t(index)] != 0; }
+    bool readB(int index, int countA) const { return read_[size_t(countA + index)] != 0; }
 
 private:
-    void work()
-    {
-        QByteArray readBuffer;
-        for (int j = 0; j < side_.count() && !stop_.load(); ++j) {
-            read_[size_t(j)] = readOne(folder_, side_, j, readBuffer);
-            {
-                std::lock_guard lock(mutex_);
-                done_.store(j + 1);
-            }
-            changed_.notify_all();
-        }
-    }
-
-    const QString& folder_;
-    FileList& side_;
+    struct File {
+        const QString* folder;
+        FileList* side;
+        int index;
+    };
+    std::vector<File> files_;
     std::vector<char> read_;
+    std::atomic<int> next_{0};
     std::atomic<int> done_{0};
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
@@ -143,17 +161,15 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
             clearComparison(state);
         return code;
     };
-    std::optional<SideReader> sideB;
-    if (state.b.count() > 0)
-        sideB.emplace(state.folderB, state.b);
-    auto readB = [&] { return sideB ? sideB->done() : 0; };
+    std::optional<BothSides> reading(std::in_place, state);
     auto aborted = [&] {
-        sideB.reset(); // B's reader stops before the state it fills is cleared
+        reading.reset(); // the worker stops before the state it fills is cleared
         return finish(CompareAborted);
     };
     // The count of files read is shown for the first and the last file and a few times a second in
     // between (a repaint for every one of thousands of small files would cost more than reading
-    // them), and the window is pumped before each A file and while B's reading goes on after A's.
+    // them), and the window is pumped before each file the calling thread reads and while it waits
+    // for the worker's last.
     QElapsedTimer sinceShown;
     int shown = 0;
     auto showCount = [&](int done) {
@@ -166,29 +182,26 @@ int compareAB(ComparisonState& state, const QStringList& extPriorityList, int cu
         return !feedback.abortRequested();
     };
     QByteArray readBuffer;
-    std::vector<char> readA(static_cast<size_t>(countA));
-    for (int i = 0; i < countA; ++i) {
-        if (!showCount(i + 1 + readB()))
+    do {
+        if (!showCount(std::min(reading->done() + 1, files)))
             return aborted();
-        readA[size_t(i)] = readOne(state.folderA, state.a, i, readBuffer);
-    }
-    while (sideB && !sideB->finished()) {
-        if (!showCount(countA + readB()))
+    } while (reading->readNext(readBuffer));
+    while (!reading->waitFor(ShowCountEveryMs)) {
+        if (!showCount(reading->done()))
             return aborted();
-        sideB->waitFor(ShowCountEveryMs);
     }
     if (shown != files)
         showCount(files);
 
     for (int i = 0; i < countA || i < countB + state.trackOffsetB; ++i) {
-        state.rows.push_back(i < countA ? rowOf(state.a, i, 2 * i, readA[size_t(i)]) : ListRow{});
+        state.rows.push_back(i < countA ? rowOf(state.a, i, 2 * i, reading->readA(i)) : ListRow{});
         const int j = i - state.trackOffsetB;
         if (j < 0 || j >= countB)
             state.rows.push_back(ListRow{});
         else if (state.cue)
             state.rows.push_back(buildCueTrackRow(i + 1, state.trackOffsetB, *state.cue));
         else
-            state.rows.push_back(rowOf(state.b, j, 2 * i + 1, sideB->read(j)));
+            state.rows.push_back(rowOf(state.b, j, 2 * i + 1, reading->readB(j, countA)));
     }
     return finish(CompareOk);
 }

@@ -1,4 +1,4 @@
-// Compare A/B reads its two folders side by side: the count of files read it shows, an abort in the
+// Compare A/B reads its two folders on two threads: the count of files read it shows, an abort in the
 // middle of either side, and a B side that a negative offset leaves partly without rows.
 #include "session/compare.h"
 #include "support/mp3_fixtures.h"
@@ -55,14 +55,14 @@ TEST_F(CompareSides, TheCountOfFilesReadRisesToEveryFileOfBothSidesAndIsClearedA
         last = m.captured(1).toInt();
     }
     EXPECT_EQ(last, 80);
-    EXPECT_GE(feedback.pumps, 40); // at least once for every A file
+    EXPECT_GE(counts.size(), 2); // pumped while the files were read, not only at the end
     EXPECT_TRUE(feedback.parts[2].isEmpty() && feedback.parts[3].isEmpty());
 }
 
 TEST_F(CompareSides, AnAbortWhileEitherSideIsReadClearsTheComparison)
 {
-    // Two A files and many B files: the abort comes at the pump after A's files, while B is still
-    // being read; many A files: while A is read.
+    // The abort comes at the third file the calling thread takes: among B's files while the worker
+    // reads others, or among A's.
     for (const auto& [countA, countB, pumps] : {std::tuple{2, 3000, 2}, std::tuple{300, 2, 10}}) {
         SCOPED_TRACE(countA);
         state = ComparisonState{};
