@@ -16,14 +16,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <deque>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace vn {
