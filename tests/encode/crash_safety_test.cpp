@@ -60,8 +60,9 @@ TEST_F(CrashSafety, AKilledWriterLosesNothingAndMoveFilesMovesOnlyWhatWasComplet
     // The first file is named once its data is on the disk, which may come after the writing of
     // the second has begun: the kill leaves it complete or without a name, never short.
     const bool firstNamed = QFileInfo::exists(t + "/0.mp3");
-    if (firstNamed)
+    if (firstNamed) {
         EXPECT_EQ(splitMp3(readFile(t + "/0.mp3")).audio, cbrFrames(10));
+    }
     for (const QString& name : folderEntries(t))
         EXPECT_TRUE(name == u"0.mp3" || (name.startsWith(u"_tmp") && name.endsWith(u".part"))) << name.toStdString();
 
