@@ -15,7 +15,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace vn {
@@ -66,13 +74,16 @@ bool sameFile(const FileTags& b, const ReadOnlyFile& file)
     return file.isOpen() && FileStamp{file.size(), file.modifiedNs()} == b.stamp && b.audioOffset <= file.size();
 }
 
-// The kernel's own copy hands the source's pages over in batches of sixteen: it is the cheapest copy
-// when they land on whole pages of the new file, from a source offset on a page to a new tag whose
-// length is a multiple of such a batch (large ID3_Blk values give one). Behind any other tag it
-// would copy every page in two pieces into small pages of the new file, which costs more than
-// reading through the cache-sized pieces of ReadAhead, whose writes fill whole blocks.
-constexpr uint64_t PageSize = 4096;
-constexpr uint64_t KernelCopyBatch = 16 * PageSize;
+// The kernel copies B's audio within one file system: measured over albums of 4-5 MB files, that
+// costs about half of reading the bytes out and writing them back (through ReadAhead), also behind
+// a new tag that leaves every page of the audio split in two. Between file systems the kernel
+// cannot, and ReadAhead reads the next pieces while the writer writes, its pieces ending on the
+// new file's blocks.
+dev_t deviceOf(int fd)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? st.st_dev : dev_t(-1);
+}
 
 // A file under the name that holds exactly what the pair writes is the pair's own result, named by
 // a run that was stopped after it (and is now run again), not somebody else's file.
@@ -90,8 +101,156 @@ bool alreadyWritten(const QString& path, QByteArrayView tag, const QString& bFil
     return true;
 }
 
+// The bytes of a pair's new tag, into tag (one block for every pair: fresh memory costs more than
+// the copying).
+void putTag(const FileTags& a, const NewTag& t, QByteArray& tag)
+{
+    tag.resize(0);
+    tag.reserve(qsizetype(t.length()));
+    tag.append("ID3", 3);
+    tag.append(char(a.header.version));
+    tag.append(char(a.header.revision));
+    tag.append(char(id3WrittenFlags(a.header)));
+    putSyncSafe(tag, uint32_t(t.bodySize + t.padding));
+    for (QByteArrayView frame : t.frames)
+        tag.append(frame);
+    tag.append(qsizetype(t.padding), '\0');
+}
+
+// A pair's new file, complete but not yet named.
+struct Unnamed {
+    std::unique_ptr<NewFile> file;
+    int pair = 0;
+    QString bFile;
+};
+
+// Names the finished files in pair order on a thread of its own, so that the wait for a file's data
+// to reach the disk goes on while the next file is written; the folder's names go to the disk once,
+// at the end. After a file that cannot be named nothing more is: the files after it vanish unnamed,
+// as if the run had stopped there. The worker reads the comparison only.
+class Namer {
+public:
+    Namer(const ComparisonState& state, const PairList& pairs, int blockSize, int minPadding)
+        : state_(state), pairs_(pairs), blockSize_(blockSize), minPadding_(minPadding), worker_([this] { work(); })
+    {
+    }
+    ~Namer()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    Namer(const Namer&) = delete;
+    Namer& operator=(const Namer&) = delete;
+
+    // Hands a file over, waiting while a few are still to be named. False once a name has failed.
+    bool add(Unnamed u)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.size() < MaxWaiting || failed_; });
+        if (failed_)
+            return false;
+        waiting_.push_back(std::move(u));
+        changed_.notify_all();
+        return true;
+    }
+    bool failed()
+    {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+    // Waits until every file handed over is named (or given up). WriteOk, or the code of the first
+    // that could not be named, with its path and the system's error.
+    int finish(QStringList& named, QString& path, int& error)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.empty() && !busy_; });
+        named = std::move(named_);
+        named_.clear();
+        if (anyNamed_)
+            syncFolderOf(named.last());
+        anyNamed_ = false;
+        path = failedPath_;
+        error = failedError_;
+        return failedCode_;
+    }
+
+private:
+    static constexpr size_t MaxWaiting = 4;
+
+    void work()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return !waiting_.empty() || closed_; });
+            if (waiting_.empty())
+                return;
+            Unnamed u = std::move(waiting_.front());
+            waiting_.pop_front();
+            if (failed_)
+                continue; // given up unnamed
+            busy_ = true;
+            lock.unlock();
+            int error = 0;
+            const int code = name(u, error);
+            lock.lock();
+            busy_ = false;
+            if (code == WriteOk) {
+                named_ << u.file->path();
+                anyNamed_ = true;
+            } else {
+                failed_ = true;
+                failedCode_ = code;
+                failedPath_ = u.file->path();
+                failedError_ = error;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    int name(Unnamed& u, int& error)
+    {
+        NewFile& out = *u.file;
+        if (out.commit(NewFile::FolderLater))
+            return WriteOk;
+        error = out.error();
+        const QString& path = out.path();
+        if (error == EEXIST) {
+            const TrackPair& pair = pairs_[size_t(u.pair)];
+            const FileTags& a = state_.a.files[size_t(pair.aIndex)];
+            const FileTags& b = state_.b.files[pair.bFirst];
+            putTag(a, newTag(a, b, blockSize_, minPadding_), tag_);
+            if (alreadyWritten(path, tag_, u.bFile, b.audioOffset))
+                return WriteOk;
+        }
+        return error == EEXIST || nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
+    }
+
+    const ComparisonState& state_;
+    const PairList& pairs_;
+    const int blockSize_;
+    const int minPadding_;
+    QByteArray tag_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Unnamed> waiting_;
+    bool busy_ = false;
+    bool closed_ = false;
+    bool failed_ = false;
+    bool anyNamed_ = false;
+    QStringList named_;
+    int failedCode_ = WriteOk;
+    QString failedPath_;
+    int failedError_ = 0;
+    std::thread worker_;
+};
+
 int writeOnePair(const ComparisonState& state, const QString& destination, const TrackPair& pair, const QString& bFile,
-                 int blockSize, int minPadding, QString& path, int& error, QByteArray& tag, ReadAhead& audio)
+                 int blockSize, int minPadding, QString& path, int& error, QByteArray& tag, ReadAhead& audio,
+                 std::unique_ptr<NewFile>& written)
 {
     if (!validPair(state, pair))
         return WriteNotId3Pair;
@@ -119,26 +278,16 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
             return WriteCannotReadB;
         }
     }
-
-    tag.resize(0); // one block for every pair: fresh memory costs more than the copying
-    tag.reserve(qsizetype(t.length()));
-    tag.append("ID3", 3);
-    tag.append(char(a.header.version));
-    tag.append(char(a.header.revision));
-    tag.append(char(id3WrittenFlags(a.header)));
-    putSyncSafe(tag, uint32_t(t.bodySize + t.padding));
-    for (QByteArrayView frame : t.frames)
-        tag.append(frame);
-    tag.append(qsizetype(t.padding), '\0');
+    putTag(a, t, tag);
 
     // An existing file of that name is not looked for first: naming the finished file refuses it.
-    NewFile out(path);
-    if (!out.open() || !out.write(tag.constData(), tag.size())) {
-        error = out.error();
+    auto out = std::make_unique<NewFile>(path);
+    if (!out->open() || !out->write(tag.constData(), tag.size())) {
+        error = out->error();
         return WriteCannotCreate;
     }
-    if (whole && !out.copyFrom(whole->handle(), b.audioOffset, whole->size() - b.audioOffset)) {
-        error = out.error();
+    if (whole && !out->copyFrom(whole->handle(), b.audioOffset, whole->size() - b.audioOffset)) {
+        error = out->error();
         if (!sameFile(b, ReadOnlyFile(bFile))) {
             path = bFile; // B changed while it was copied
             return WriteCannotReadB;
@@ -146,8 +295,8 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
         return WriteCannotCreate;
     }
     while (!whole) {
-        if (!out.write(piece.data, piece.size)) {
-            error = out.error();
+        if (!out->write(piece.data, piece.size)) {
+            error = out->error();
             return WriteCannotCreate;
         }
         if (piece.last)
@@ -158,12 +307,8 @@ int writeOnePair(const ComparisonState& state, const QString& destination, const
             return WriteCannotReadB;
         }
     }
-    if (!out.commit()) {
-        error = out.error();
-        if (error == EEXIST && alreadyWritten(path, tag, bFile, b.audioOffset))
-            return WriteOk;
-        return error == EEXIST || nameTaken(path) ? WriteDestinationTaken : WriteCannotCreate;
-    }
+    out->startWriteback();
+    written = std::move(out);
     return WriteOk;
 }
 
@@ -283,8 +428,13 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
                       int blockSize, int minPadding, ReplaceOutcome* outcome, Feedback* feedback)
 {
     count = std::clamp<int>(count, 0, int(pairs.size()));
-    // B's audio is read, in pair order, while the files before it are written; the first piece of
-    // a file ends where the new file's first block does.
+    // B's audio is read, in pair order, while the files before it are written (unless the kernel
+    // copies it); the first piece of a file ends where the new file's first block does.
+    dev_t destinationDevice = dev_t(-1);
+    if (const int folder = ::open(pathBytes(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folder >= 0) {
+        destinationDevice = deviceOf(folder);
+        ::close(folder);
+    }
     QStringList sources;
     for (int i = 0; i < count; ++i)
         sources << bPath(state, pairs[size_t(i)]);
@@ -294,40 +444,53 @@ int writeReplacedTags(const ComparisonState& state, const QString& destination, 
             return false;
         const FileTags& b = state.b.files[pair.bFirst];
         offset = b.audioOffset;
-        const uint64_t tagLength = uint64_t(newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length());
-        if (offset % PageSize == 0 && tagLength % KernelCopyBatch == 0)
+        if (destinationDevice != dev_t(-1) && deviceOf(file.handle()) == destinationDevice) {
             firstPiece = 0; // the kernel's copy, by the writer
-        else
-            firstPiece = uint64_t(ReadAhead::PieceSize) - tagLength % uint64_t(ReadAhead::PieceSize);
+            return true;
+        }
+        const uint64_t tagLength = uint64_t(newTag(state.a.files[size_t(pair.aIndex)], b, blockSize, minPadding).length());
+        firstPiece = uint64_t(ReadAhead::PieceSize) - tagLength % uint64_t(ReadAhead::PieceSize);
         return true;
     });
     QByteArray tag;
-    for (int i = 0; i < count; ++i) {
-        QString path;
-        int error = 0;
-        int code = WriteAborted;
+    Namer namer(state, pairs, blockSize, minPadding);
+    QString path;
+    int error = 0;
+    int code = WriteOk;
+    for (int i = 0; i < count && code == WriteOk && !namer.failed(); ++i) {
         if (feedback) {
             feedback->setStatus(3, QStringLiteral("%1/%2").arg(i + 1).arg(count));
             feedback->pumpMessages();
         }
-        if (feedback && feedback->abortRequested())
+        std::unique_ptr<NewFile> written;
+        if (feedback && feedback->abortRequested()) {
             path = QDir(destination).filePath(state.a.names[size_t(pairs[size_t(i)].aIndex)]);
-        else
+            code = WriteAborted;
+        } else {
             code = writeOnePair(state, destination, pairs[size_t(i)], sources[i], blockSize, minPadding, path, error, tag,
-                                audio);
-        if (code != WriteOk) {
-            if (outcome) {
-                outcome->writeCode = code;
-                outcome->failedPath = path;
-                if (error != 0 && code == WriteCannotCreate)
-                    outcome->failedCause = systemErrorText(error);
-            }
-            return code;
+                                audio, written);
         }
-        if (outcome)
-            outcome->written << path;
+        if (written)
+            namer.add(Unnamed{std::move(written), i, sources[i]});
     }
-    return WriteOk;
+    // The files before a failure are named first: a failure among them is the run's first.
+    QStringList named;
+    QString namePath;
+    int nameError = 0;
+    if (const int nameCode = namer.finish(named, namePath, nameError); nameCode != WriteOk) {
+        code = nameCode;
+        path = namePath;
+        error = nameError;
+    }
+    if (outcome)
+        outcome->written << named;
+    if (code != WriteOk && outcome) {
+        outcome->writeCode = code;
+        outcome->failedPath = path;
+        if (error != 0 && code == WriteCannotCreate)
+            outcome->failedCause = systemErrorText(error);
+    }
+    return code;
 }
 
 int replaceOrEncode(const ComparisonState& state, const Settings& settings, const ReplaceOptions& options,

@@ -138,6 +138,11 @@ bool moveFileNoReplace(const QString& from, const QString& to)
     return across && moveAcross(from, to);
 }
 
+void syncFolderOf(const QString& path)
+{
+    syncFolder(folderOf(pathBytes(path)));
+}
+
 bool syncFileData(const QString& path)
 {
     const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_CLOEXEC);
@@ -506,7 +511,13 @@ bool NewFile::sync()
     return !failed_;
 }
 
-bool NewFile::commit()
+void NewFile::startWriteback()
+{
+    if (!failed_ && fd_ >= 0)
+        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE); // only advice: commit syncs whatever it did not do
+}
+
+bool NewFile::commit(FolderSync folder)
 {
     if (failed_ || fd_ < 0)
         return false;
@@ -534,7 +545,7 @@ bool NewFile::commit()
     if (named && !closed)
         named = ::unlink(target.constData()) != 0; // our own file, just named, whose data may be short
     committed_ = named;
-    if (named)
+    if (named && folder == FolderNow)
         syncFolder(folderOf(target));
     return named && closed;
 }

@@ -48,6 +48,9 @@ bool nameTaken(const QString& path);
 // Waits until the file's data is on the disk. False when it cannot be opened or synced.
 bool syncFileData(const QString& path);
 
+// Puts the names in the folder holding path on the disk.
+void syncFolderOf(const QString& path);
+
 // Removes from folder the temporary files of our own naming (".vornelic-<hex>.part" of the atomic
 // replacements, "_tmp<6 digits>.part" of NewFile without unnamed files, and the outside encoders'
 // ".vornelic-", "_tmp" and "_tmppict" followed by 6 letters or digits and an extension) that a run
@@ -77,15 +80,19 @@ public:
     // Writes at a position already written (or just past it), leaving the position of write alone:
     // for headers that can be filled in only once what follows them is known.
     bool writeAt(uint64_t offset, const char* data, qint64 size);
-    // Copies size bytes of the open file from, starting at offset, in the kernel where it can. (A copy
-    // into a shifted position, as a new tag makes, is faster through ReadAhead: the kernel would split
-    // every page in two.)
+    // Copies size bytes of the open file from, starting at offset, in the kernel where it can (within
+    // one file system), else through a buffer.
     bool copyFrom(int fromFd, uint64_t offset, uint64_t size);
     // Waits until the data written so far is on the disk.
     bool sync();
-    // Gives the file its name once its data is on the disk, and puts the name on the disk too. False
-    // when the name is taken or the data could not be completed.
-    bool commit();
+    // Starts putting the data written so far on the disk without waiting for it, so that a sync
+    // later, once the writer has gone on to other files, finds little left to wait for.
+    void startWriteback();
+    // Gives the file its name once its data is on the disk, and puts the name on the disk too (with
+    // FolderLater the caller does that, once for many files: syncFolderOf). False when the name is
+    // taken or the data could not be completed.
+    enum FolderSync { FolderNow, FolderLater };
+    bool commit(FolderSync folder = FolderNow);
 
     const QString& path() const { return path_; }
     // The system's error number of the first step that failed (EEXIST for a taken name), else 0.

@@ -2,6 +2,7 @@
 // and no partial file under a real name; Move Files afterwards moves only what was completed.
 #include "encode/encode_fixtures.h"
 
+#include <QFileInfo>
 #include <map>
 
 namespace vn::test {
@@ -56,20 +57,30 @@ TEST_F(CrashSafety, AKilledWriterLosesNothingAndMoveFilesMovesOnlyWhatWasComplet
     const ProcessResult r = replaceTags(t, true, &crashed);
     EXPECT_TRUE(crashed) << r.err.toStdString();
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(splitMp3(readFile(t + "/0.mp3")).audio, cbrFrames(10));
+    // The first file is named once its data is on the disk, which may come after the writing of
+    // the second has begun: the kill leaves it complete or without a name, never short.
+    const bool firstNamed = QFileInfo::exists(t + "/0.mp3");
+    if (firstNamed) {
+        EXPECT_EQ(splitMp3(readFile(t + "/0.mp3")).audio, cbrFrames(10));
+    }
     for (const QString& name : folderEntries(t))
         EXPECT_TRUE(name == u"0.mp3" || (name.startsWith(u"_tmp") && name.endsWith(u".part"))) << name.toStdString();
 
-    // Only the completed file takes A's place, and only once (the folders named as a script in
+    // Only a completed file takes A's place, and only once (the folders named as a script in
     // their parent folder would name them).
     const QStringList move{"move", QDir(dir.path()).relativeFilePath(a), "--temp", "t-killed", "--backup", "bk", "--levels", "0"};
     CliRun inParent{dir.path()};
     inParent.workingDirectory = dir.path();
     const ProcessResult moved = runCli(move, inParent);
     EXPECT_EQ(moved.exitCode, 0) << moved.err.toStdString();
-    EXPECT_EQ(moved.out.count('\n'), 2);
-    EXPECT_EQ(readFile(dir.filePath("bk/A/0.mp3")), before.at(a + "/0.mp3"));
-    EXPECT_EQ(splitMp3(readFile(a + "/0.mp3")).audio, cbrFrames(10));
+    if (firstNamed) {
+        EXPECT_EQ(moved.out.count('\n'), 2);
+        EXPECT_EQ(readFile(dir.filePath("bk/A/0.mp3")), before.at(a + "/0.mp3"));
+        EXPECT_EQ(splitMp3(readFile(a + "/0.mp3")).audio, cbrFrames(10));
+    } else {
+        EXPECT_TRUE(moved.out.isEmpty()) << moved.out.toStdString();
+        EXPECT_EQ(readFile(a + "/0.mp3"), before.at(a + "/0.mp3"));
+    }
     for (const char* name : {"/1.mp3", "/2.mp3"})
         EXPECT_EQ(readFile(a + name), before.at(a + name));
     const ProcessResult again = runCli(move, inParent);

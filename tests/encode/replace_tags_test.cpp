@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <sys/stat.h>
 
 namespace vn::test {
 namespace {
@@ -60,6 +61,42 @@ TEST_F(ReplaceTest, OffsetTwoWritesEightFilesOfAsTagsOverBsAudio)
         // ID3_Blk 0 and ID3_Pad 0: the audio, ID3v1 included, follows the last frame directly.
         EXPECT_EQ(made.body, rowFrame(3, RowTitle, QByteArray::number(i + 2)) + rowFrame(3, RowEncodedBy, QByteArray::number(i)));
         EXPECT_EQ(made.audio, splitMp3(readFile(QDir(b).filePath(QStringLiteral("b%1.mp3").arg(i)))).audio);
+    }
+}
+
+// The audio is copied by the kernel within one file system and read a few pieces ahead of the writer
+// between two (here a folder in memory): both give every pair's file the same bytes, B's audio whole
+// behind the new tag, also audio of several pieces behind a tag that ends inside a page.
+TEST_F(ReplaceTest, WithinAndAcrossFileSystemsTheNewFilesAreTheSame)
+{
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/vornelic-XXXXXX"));
+    ASSERT_TRUE(elsewhere.isValid());
+    struct stat here {}, there {};
+    ASSERT_TRUE(::stat(QFile::encodeName(dir.path()).constData(), &here) == 0 &&
+                ::stat(QFile::encodeName(elsewhere.path()).constData(), &there) == 0);
+    ASSERT_NE(here.st_dev, there.st_dev) << "the test needs /dev/shm on a file system of its own";
+
+    const int frames[] = {1, 700, 1500, 3};
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        writeMp3(a, QStringLiteral("%1.mp3").arg(i), 3, rowFrame(3, RowTitle, "title " + n), cbrFrames(1));
+        writeMp3(b, QStringLiteral("%1.mp3").arg(i), 3, rowFrame(3, RowEncodedBy, n), cbrFrames(frames[i]) + n);
+    }
+    settings.ID3_Blk = 1000; // a tag of 1000 bytes: the audio starts inside the new file's first page
+    ASSERT_EQ(compare(), 0);
+    const QString sameFs = settings.Path_Temp;
+    EXPECT_EQ(replace(), 4);
+    EXPECT_EQ(outcome.writeCode, WriteOk);
+    settings.Path_Temp = elsewhere.path();
+    EXPECT_EQ(replace(), 4);
+    EXPECT_EQ(outcome.writeCode, WriteOk);
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("%1.mp3").arg(i);
+        const QByteArray made = readFile(QDir(sameFs).filePath(name));
+        const QByteArray bAudio = splitMp3(readFile(QDir(b).filePath(name))).audio;
+        EXPECT_EQ(made.size() - bAudio.size(), 1000); // one block of tag
+        EXPECT_EQ(splitMp3(made).audio, bAudio) << name.toStdString();
+        EXPECT_EQ(readFile(QDir(elsewhere.path()).filePath(name)), made) << name.toStdString();
     }
 }
 
@@ -187,7 +224,8 @@ TEST_F(ReplaceTest, BsAudioArrivesWholeOnEitherWayOfCopyingIt)
 {
     // B's audio starts on a page (its tag padded to 4096 bytes) and is longer than the pieces of the
     // read-ahead; with 64 KB blocks the new tag ends where the kernel can copy whole pages, with
-    // 1000-byte blocks it does not. Either way the new file holds A's tag and B's audio unchanged.
+    // 1000-byte blocks it ends inside a page. Either way the new file holds A's tag and B's audio
+    // unchanged. (The read-ahead's way, between file systems: WithinAndAcrossFileSystems….)
     const QByteArray frames = rowFrame(3, RowEncodedBy, "B");
     QByteArray audio = cbrFrames(2000);
     audio[1000] = 'x'; // a byte that no repeated frame would put there by chance
