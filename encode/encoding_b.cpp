@@ -36,16 +36,6 @@ void appendToErrorLog(const QString& logPath, const QString& outputPath, const Q
     log.write("\"" + path + "\" Not Created by " + tool.toUtf8() + "\n");
 }
 
-TrackPoolSettings poolSettings(const ImageRun& run, const QString& tool)
-{
-    TrackPoolSettings s;
-    s.toolName = tool;
-    s.base = run.base;
-    s.total = run.total;
-    s.jobs = run.jobs;
-    return s;
-}
-
 } // namespace
 
 QString encodeErrorText(int code)
@@ -123,6 +113,27 @@ void trackRange(const TrackPair& pair, const CueSheet& cue, uint64_t& first, uin
         last = pair.bLast;
         break;
     }
+}
+
+TrackPoolSettings poolSettings(const ImageRun& run, const QString& tool)
+{
+    TrackPoolSettings s;
+    s.toolName = tool;
+    s.base = run.base;
+    s.total = run.total;
+    s.jobs = run.jobs;
+    return s;
+}
+
+int runEncoderPool(const ImageRun& run, const std::vector<TrackPlan>& plans, const TrackJob& job,
+                   const TrackPoolSettings& settings, EncodeOutcome& outcome)
+{
+    const TrackPoolOutcome result = runTrackPool(plans, job, settings, run.feedback);
+    outcome.written << result.written;
+    if (result.failedIndex >= 0)
+        outcome.failedPath = plans[size_t(result.failedIndex)].outputPath;
+    outcome.failedError = result.failedError;
+    return result.code;
 }
 
 bool planTrack(const ImageRun& run, const TrackPair& pair, int i, const QString& extension, TrackPlan& plan)

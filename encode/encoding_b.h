@@ -136,6 +136,13 @@ struct ImageRun {
 // False when the pair names an A file the comparison does not have.
 bool planTrack(const ImageRun& run, const TrackPair& pair, int i, const QString& extension, TrackPlan& plan);
 
+// The track pool's settings of an encoder loop: the tool's name, the run's track numbers and workers.
+TrackPoolSettings poolSettings(const ImageRun& run, const QString& toolName);
+// Runs the plans on the track pool; the files written and the first failure's path and cause go
+// into outcome. Returns the pool's code.
+int runEncoderPool(const ImageRun& run, const std::vector<TrackPlan>& plans, const TrackJob& job,
+                   const TrackPoolSettings& settings, EncodeOutcome& outcome);
+
 // The three encoder loops: 0, or the code the run stopped at (outside tools: always 0).
 int encodeLameTracks(const ImageRun& run, const PairList& pairs, int count, EncodeOutcome& outcome);
 int encodeFlacTracks(const ImageRun& run, const PairList& pairs, int count, EncodeOutcome& outcome);

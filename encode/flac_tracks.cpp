@@ -47,18 +47,9 @@ int encodeFlacTracks(const ImageRun& run, const PairList& pairs, int count, Enco
         pending.path = plan.outputPath;
         return int(FlacOk);
     };
-    TrackPoolSettings s;
-    s.toolName = QStringLiteral("Flac");
-    s.base = run.base;
-    s.total = run.total;
-    s.jobs = run.jobs;
+    TrackPoolSettings s = poolSettings(run, QStringLiteral("Flac"));
     s.nameTakenCode = FlacCannotCreate;
-    const TrackPoolOutcome result = runTrackPool(plans, job, s, run.feedback);
-    outcome.written << result.written;
-    if (result.failedIndex >= 0)
-        outcome.failedPath = plans[size_t(result.failedIndex)].outputPath;
-    outcome.failedError = result.failedError;
-    return result.code;
+    return runEncoderPool(run, plans, job, s, outcome);
 }
 
 } // namespace vn

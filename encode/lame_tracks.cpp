@@ -76,19 +76,10 @@ int encodeLameTracks(const ImageRun& run, const PairList& pairs, int count, Enco
         pending.path = plan.outputPath;
         return int(LameOk);
     };
-    TrackPoolSettings s;
-    s.toolName = QStringLiteral("LAME");
-    s.base = run.base;
-    s.total = run.total;
-    s.jobs = run.jobs;
+    TrackPoolSettings s = poolSettings(run, QStringLiteral("LAME"));
     s.nameTakenCode = LameOutputNotCreated;
     s.percentPart = true;
-    const TrackPoolOutcome result = runTrackPool(plans, job, s, run.feedback);
-    outcome.written << result.written;
-    if (result.failedIndex >= 0)
-        outcome.failedPath = plans[size_t(result.failedIndex)].outputPath;
-    outcome.failedError = result.failedError;
-    return result.code;
+    return runEncoderPool(run, plans, job, s, outcome);
 }
 
 } // namespace vn
