@@ -13,16 +13,7 @@ namespace {
 
 class EncodeCommand : public ImageEncode {
 protected:
-    ProcessResult cli(const QStringList& args)
-    {
-        QProcess p;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("VORNELIC_HOME", dir.path());
-        p.setProcessEnvironment(env);
-        p.start(cliPath(), args);
-        p.waitForFinished(300000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    ProcessResult cli(const QStringList& args) { return runCli(args, CliRun{dir.path()}); }
     std::map<QString, QByteArray> filesIn(const QString& folder)
     {
         std::map<QString, QByteArray> files;

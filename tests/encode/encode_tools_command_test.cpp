@@ -4,8 +4,6 @@
 #include "encode/image_fixtures.h"
 
 #include <QJsonArray>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <map>
 
 namespace vn::test {
@@ -13,16 +11,7 @@ namespace {
 
 class EncodeWithTools : public ImageEncode {
 protected:
-    ProcessResult cli(const QStringList& args)
-    {
-        QProcess p;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("VORNELIC_HOME", dir.path());
-        p.setProcessEnvironment(env);
-        p.start(cliPath(), args);
-        p.waitForFinished(300000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    ProcessResult cli(const QStringList& args) { return runCli(args, CliRun{dir.path()}); }
     // The two tools by their names on PATH, with the extra lines of each section.
     void writeIni(const QByteArray& opusEnc, const QByteArray& ffmpeg, const QByteArray& batch = {})
     {

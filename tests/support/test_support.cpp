@@ -63,7 +63,7 @@ ProcessResult runCli(const QStringList& args, const CliRun& how)
     ProcessResult result;
     if (!p.waitForStarted(10000))
         return result;
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(300000)) { // a whole encode under the sanitizers
         p.kill();
         p.waitForFinished();
         result.exitCode = -2;
