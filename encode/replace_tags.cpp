@@ -90,15 +90,9 @@ dev_t deviceOf(int fd)
 bool alreadyWritten(const QString& path, QByteArrayView tag, const QString& bFile, uint64_t audioOffset)
 {
     const ReadOnlyFile done(path), b(bFile);
-    if (!done.isOpen() || !b.isOpen() || b.size() < audioOffset ||
-        done.size() != uint64_t(tag.size()) + (b.size() - audioOffset) || done.readAt(0, uint64_t(tag.size())) != tag)
-        return false;
-    constexpr uint64_t Piece = 1 << 20;
-    for (uint64_t at = 0; at < b.size() - audioOffset; at += Piece) {
-        if (done.readAt(uint64_t(tag.size()) + at, Piece) != b.readAt(audioOffset + at, Piece))
-            return false;
-    }
-    return true;
+    return done.isOpen() && b.isOpen() && b.size() >= audioOffset &&
+           done.size() == uint64_t(tag.size()) + (b.size() - audioOffset) && done.readAt(0, uint64_t(tag.size())) == tag &&
+           sameBytes(done, uint64_t(tag.size()), b, audioOffset, b.size() - audioOffset);
 }
 
 // The bytes of a pair's new tag, into tag (one block for every pair: fresh memory costs more than

@@ -76,15 +76,15 @@ QByteArray folderOf(const QByteArray& target)
 }
 
 // The new name itself is on the disk once the folder is.
-void syncFolder(const QByteArray& folder)
+bool syncFolder(const QByteArray& folder)
 {
     const int saved = errno;
     const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
+    const bool synced = dirFd >= 0 && ::fsync(dirFd) == 0;
+    if (dirFd >= 0)
         ::close(dirFd);
-    }
     errno = saved;
+    return synced;
 }
 
 bool renameNoReplace(const QByteArray& src, const QByteArray& dst, bool& across)
@@ -136,6 +136,23 @@ bool moveFileNoReplace(const QString& from, const QString& to)
         return true;
     }
     return across && moveAcross(from, to);
+}
+
+bool syncFolder(const QString& folder)
+{
+    return syncFolder(pathBytes(folder));
+}
+
+bool sameBytes(const ReadOnlyFile& a, uint64_t aAt, const ReadOnlyFile& b, uint64_t bAt, uint64_t size)
+{
+    constexpr uint64_t Piece = 1 << 20;
+    for (uint64_t at = 0; at < size; at += Piece) {
+        const uint64_t n = std::min(Piece, size - at);
+        const QByteArray pa = a.readAt(aAt + at, n);
+        if (pa.size() != qsizetype(n) || pa != b.readAt(bAt + at, n))
+            return false;
+    }
+    return true;
 }
 
 void syncFolderOf(const QString& path)

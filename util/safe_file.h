@@ -41,6 +41,9 @@ private:
     int64_t modifiedNs_ = 0;
 };
 
+// True when the size bytes of a from aAt equal those of b from bAt, all of them there to read.
+bool sameBytes(const ReadOnlyFile& a, uint64_t aAt, const ReadOnlyFile& b, uint64_t bAt, uint64_t size);
+
 // True when something stands under the name (a file, a folder, a link, even a dangling one), or
 // when that cannot be told.
 bool nameTaken(const QString& path);
@@ -48,6 +51,8 @@ bool nameTaken(const QString& path);
 // Waits until the file's data is on the disk. False when it cannot be opened or synced.
 bool syncFileData(const QString& path);
 
+// Puts the folder's names on the disk; false when it cannot be opened or synced.
+bool syncFolder(const QString& folder);
 // Puts the names in the folder holding path on the disk.
 void syncFolderOf(const QString& path);
 
