@@ -270,10 +270,10 @@ int encodeImage(const ComparisonState& state, const Settings& settings, const En
     }
     // What a killed run left in the folders this one works in goes first, even when no track is
     // left to encode.
-    if (!outcome.destination.isEmpty())
-        removeStaleTemporariesOnce(outcome.destination);
     if (!settings.Path_Temp.isEmpty())
-        removeStaleTemporariesOnce(settings.Path_Temp);
+        removeStaleTemporariesOnce(settings.Path_Temp, StaleScope::TempFileFolder);
+    if (!outcome.destination.isEmpty())
+        removeStaleTemporariesOnce(outcome.destination, StaleScope::AnyFolder);
     // A track whose file an earlier, stopped run finished is not encoded again: a file takes its
     // name only once complete, so one there with its A file's tags is that track done. A file of
     // that name that is somebody else's still stops the run as a taken name.

@@ -164,9 +164,8 @@ public:
         changed_.wait(lock, [this] { return waiting_.empty() && !busy_; });
         named = std::move(named_);
         named_.clear();
-        if (anyNamed_)
+        if (!named.isEmpty())
             syncFolderOf(named.last());
-        anyNamed_ = false;
         path = failedPath_;
         error = failedError_;
         return failedCode_;
@@ -194,7 +193,6 @@ private:
             busy_ = false;
             if (code == WriteOk) {
                 named_ << u.file->path();
-                anyNamed_ = true;
             } else {
                 failed_ = true;
                 failedCode_ = code;
@@ -234,7 +232,6 @@ private:
     bool busy_ = false;
     bool closed_ = false;
     bool failed_ = false;
-    bool anyNamed_ = false;
     QStringList named_;
     int failedCode_ = WriteOk;
     QString failedPath_;

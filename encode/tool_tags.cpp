@@ -134,7 +134,8 @@ std::unique_ptr<QTemporaryFile> makeTempFile(const QString& folder, const QStrin
 {
     // The system's temporary folder is shared with other programs and cleaned by the system.
     if (!folder.isEmpty())
-        removeStaleTemporariesOnce(folder);
+        removeStaleTemporariesOnce(folder, prefix.startsWith(QLatin1Char('_')) ? StaleScope::TempFileFolder
+                                                                                : StaleScope::AnyFolder);
     const QString where = folder.isEmpty() ? QDir::tempPath() : folder;
     auto file = std::make_unique<LockedTempFile>(QDir(where).filePath(prefix + QStringLiteral("XXXXXX") + suffix));
     if (!file->openLocked())

@@ -260,11 +260,15 @@ bool isLetterOrDigit(char c)
 }
 
 // The outside encoders' temporaries: prefix, 6 letters or digits, and an extension of up to 8
-// letters or digits, or none.
-bool isToolTemporaryName(const char* name)
+// letters or digits, or none. Their output beside the track's name is hidden under our own prefix;
+// the cut track and the picture ("_tmp", "_tmppict") are only ever made in the TempFile folder, and
+// only there are such names taken for ours: elsewhere they may be a user's files.
+bool isToolTemporaryName(const char* name, StaleScope scope)
 {
     const size_t n = std::strlen(name);
     for (const char* prefix : {".vornelic-", "_tmppict", "_tmp"}) {
+        if (scope != StaleScope::TempFileFolder && prefix[0] == '_')
+            continue;
         const size_t p = std::strlen(prefix);
         if (n < p + 6 || std::strncmp(name, prefix, p) != 0 || !std::all_of(name + p, name + p + 6, isLetterOrDigit))
             continue;
@@ -276,7 +280,7 @@ bool isToolTemporaryName(const char* name)
     return false;
 }
 
-int removeStaleIn(const QByteArray& folder)
+int removeStaleIn(const QByteArray& folder, StaleScope scope)
 {
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
@@ -284,7 +288,7 @@ int removeStaleIn(const QByteArray& folder)
     const int dirFd = ::dirfd(dir);
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isOurTemporaryName(entry->d_name) && !isToolTemporaryName(entry->d_name))
+        if (!isOurTemporaryName(entry->d_name) && !isToolTemporaryName(entry->d_name, scope))
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -301,21 +305,21 @@ int removeStaleIn(const QByteArray& folder)
     return removed;
 }
 
-// Once per folder and process, before the first temporary is made there.
-void removeStaleOnce(const QByteArray& folder)
+// Once per folder, scope and process, before the first temporary is made there.
+void removeStaleOnce(const QByteArray& folder, StaleScope scope = StaleScope::AnyFolder)
 {
     static std::mutex lock;
-    static std::set<QByteArray> done;
+    static std::set<std::pair<QByteArray, StaleScope>> done;
     {
         // One folder under every spelling: a second cleaning would find the files this process
         // has handed to a tool unlocked.
         const QByteArray key = pathBytes(QDir::cleanPath(QFileInfo(pathFromBytes(folder)).absoluteFilePath()));
         const std::lock_guard<std::mutex> guard(lock);
-        if (!done.insert(key).second)
+        if (!done.insert({key, scope}).second)
             return;
     }
     const int saved = errno;
-    removeStaleIn(folder);
+    removeStaleIn(folder, scope);
     errno = saved;
 }
 
@@ -382,14 +386,14 @@ bool copyRange(int from, uint64_t offset, int to, uint64_t size)
 
 } // namespace
 
-int removeStaleTemporaries(const QString& folder)
+int removeStaleTemporaries(const QString& folder, StaleScope scope)
 {
-    return removeStaleIn(pathBytes(folder));
+    return removeStaleIn(pathBytes(folder), scope);
 }
 
-void removeStaleTemporariesOnce(const QString& folder)
+void removeStaleTemporariesOnce(const QString& folder, StaleScope scope)
 {
-    removeStaleOnce(pathBytes(folder));
+    removeStaleOnce(pathBytes(folder), scope);
 }
 
 int lockTemporary(const QString& path)

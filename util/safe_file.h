@@ -56,16 +56,20 @@ bool syncFolder(const QString& folder);
 // Puts the names in the folder holding path on the disk.
 void syncFolderOf(const QString& path);
 
+// Where a cleaning looks: any folder holds only names under our own prefixes; the TempFile folder,
+// the program's own, also the outside encoders' cut tracks and pictures.
+enum class StaleScope { AnyFolder, TempFileFolder };
+
 // Removes from folder the temporary files of our own naming (".vornelic-<hex>.part" of the atomic
-// replacements, "_tmp<6 digits>.part" of NewFile without unnamed files, and the outside encoders'
-// ".vornelic-", "_tmp" and "_tmppict" followed by 6 letters or digits and an extension) that a run
-// killed before it could name or remove them left behind. A temporary still in use is locked by
-// the run that made it and stays. Runs by itself the first time a process makes a temporary in a
-// folder; returns the number removed.
-int removeStaleTemporaries(const QString& folder);
-// The same, once per folder and process: for a run that is about to work in the folder, before it
-// makes any temporary there.
-void removeStaleTemporariesOnce(const QString& folder);
+// replacements, "_tmp<6 digits>.part" of NewFile without unnamed files, the outside encoders'
+// ".vornelic-" followed by 6 letters or digits and an extension, and in the TempFile folder their
+// "_tmp" and "_tmppict" named alike) that a run killed before it could name or remove them left
+// behind. A temporary still in use is locked by the run that made it and stays. Runs by itself
+// (AnyFolder) the first time a process makes a temporary in a folder; returns the number removed.
+int removeStaleTemporaries(const QString& folder, StaleScope scope = StaleScope::TempFileFolder);
+// The same, once per folder, scope and process: for a run that is about to work in the folder,
+// before it makes any temporary there.
+void removeStaleTemporariesOnce(const QString& folder, StaleScope scope);
 // Locks the temporary at path for as long as the returned descriptor stays open (-1 when it cannot
 // be opened or locked): for a temporary an outside program writes or reads by its name, which the
 // cleaning above must then leave alone.

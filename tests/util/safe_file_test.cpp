@@ -77,9 +77,12 @@ TEST(StaleTemporaries, TheFirstNewFileOrReplacementInAFolderCleansIt)
         ASSERT_TRUE(writeFile(dir.filePath(sub + "/_tmp000007.part"), "left by a killed run"));
         ASSERT_TRUE(writeFile(dir.filePath(sub + "/.vornelic-7.part"), "left by a killed run"));
     }
+    // Named like the outside encoders' work files, which are only ever made in the TempFile
+    // folder: in a folder of music it is somebody's file.
+    ASSERT_TRUE(writeFile(dir.filePath("new/_tmpAbCdEf.jpg"), "the user's picture"));
     NewFile file(dir.filePath("new/song.mp3"));
     ASSERT_TRUE(file.open() && file.write("abc", 3) && file.commit());
-    EXPECT_EQ(namesIn(dir.filePath("new")), QStringList{"song.mp3"});
+    EXPECT_EQ(namesIn(dir.filePath("new")), (QStringList{"_tmpAbCdEf.jpg", "song.mp3"}));
     ASSERT_TRUE(replaceFileAtomically(dir.filePath("replaced/list.m3u"), "a.mp3\n"));
     EXPECT_EQ(namesIn(dir.filePath("replaced")), QStringList{"list.m3u"});
     EXPECT_EQ(readFile(dir.filePath("replaced/list.m3u")), "a.mp3\n");
