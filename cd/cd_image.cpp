@@ -4,13 +4,13 @@
 #include "config/settings.h"
 #include "media/cue_sheet.h"
 #include "util/feedback.h"
+#include "util/file_name.h"
 #include "util/safe_file.h"
 #include "util/text_codec.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
 namespace vn {
@@ -158,7 +158,7 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
     // Right after the failed call, errno still holds the system's reason (QSaveFile's own text
     // does not always).
     auto imageFailed = [&] {
-        rip.writeProblem = QString::fromLocal8Bit(std::strerror(errno));
+        rip.writeProblem = systemErrorText(errno);
         return RipImageFileError;
     };
     if (!image.open(QIODevice::WriteOnly))
@@ -217,7 +217,7 @@ int ripCdImage(RipSettings& rip, Feedback& feedback)
 
     const QByteArray cue = ripCueSheetText(QFileInfo(imagePath).fileName(), rip.format, toc, rip.codePage);
     if (!replaceFileAtomically(rip.cuePath, cue)) {
-        rip.writeProblem = QString::fromLocal8Bit(std::strerror(errno));
+        rip.writeProblem = systemErrorText(errno);
         return RipCueFileError;
     }
     feedback.setStatus(RipStatusPart, QStringLiteral("Image file is created succesfully"));
@@ -242,7 +242,7 @@ QString ripErrorText(int code)
     case RipVerifiedReadUnavailable:
         return QStringLiteral("The drive cannot be read with verified reads; turn RipCD_Paranoia off to read it plainly");
     default:
-        return QStringLiteral("CD drive error %1: %2").arg(code).arg(QString::fromLocal8Bit(std::strerror(code)));
+        return QStringLiteral("CD drive error %1: %2").arg(code).arg(systemErrorText(code));
     }
 }
 

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -59,7 +58,7 @@ int handOver(char* argv[])
     QByteArray program = vn::pathBytes(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(DevicesProgramName)));
     argv[0] = program.data();
     ::execv(program.constData(), argv);
-    printErr(QStringLiteral("cannot start %1: %2\n").arg(vn::pathFromBytes(program), QString::fromLocal8Bit(std::strerror(errno))));
+    printErr(QStringLiteral("cannot start %1: %2\n").arg(vn::pathFromBytes(program), vn::systemErrorText(errno)));
     return ExitFailure;
 }
 
